@@ -1,0 +1,26 @@
+#include "ErrorReport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace sesame {
+
+[[noreturn]] void ReportFatalError(const QString &what)
+{
+    std::fprintf(stderr, "sesame-pi: fatal error: %s\n", qPrintable(what));
+    std::fflush(stderr);
+
+    static bool reporting = false; // an error inside the report itself ends at once
+    if (!reporting && qobject_cast<QApplication *>(QCoreApplication::instance())
+        && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        reporting = true;
+        QMessageBox::critical(nullptr, QStringLiteral("sesame-pi"),
+                              QStringLiteral("An unexpected error has occurred and the program must end.\n\n%1").arg(what));
+    }
+    std::exit(ErrorExitStatus);
+}
+
+} // namespace sesame

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace sesame {
+
+// The program's pseudo-random source: Randomize re-seeds it from a number,
+// Rnd yields the next fraction. Same seed number, same sequence.
+//
+// xoshiro256** underneath, its whole state filled by SplitMix64 from the bits
+// of the seed number, so that seeds a clock tick apart start unrelated
+// sequences.
+class RandomSource
+{
+public:
+    RandomSource() { Randomize(0.0f); }
+
+    void Randomize(float seed);
+
+    // Next fraction r, 0 <= r < 1, carrying 24 random bits: every value is a
+    // multiple of 2^-24 and therefore exact in single precision.
+    float Rnd()
+    {
+        return static_cast<float>(next() >> 40) * 0x1.0p-24f;
+    }
+
+    std::uint64_t next()
+    {
+        const std::uint64_t result = rotl(mState[1] * 5, 7) * 9;
+        const std::uint64_t t = mState[1] << 17;
+        mState[2] ^= mState[0];
+        mState[3] ^= mState[1];
+        mState[1] ^= mState[2];
+        mState[0] ^= mState[3];
+        mState[2] ^= t;
+        mState[3] = rotl(mState[3], 45);
+        return result;
+    }
+
+private:
+    static constexpr std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+
+    std::array<std::uint64_t, 4> mState{};
+};
+
+} // namespace sesame

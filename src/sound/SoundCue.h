@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace sesame {
+
+class MediaControl;
+
+// The two chimes, by file name, looked up when played.
+inline const QString RunCueFile = QStringLiteral("pinpon.wav");
+inline const QString ExitCueFile = QStringLiteral("endpinpon.wav");
+
+// Plays a chime through the window's media control: the named file is heard
+// once from its start, replacing any chime still sounding, and the caller goes
+// on at once.
+class SoundCue
+{
+public:
+    explicit SoundCue(MediaControl &control)
+        : mControl(control)
+    {
+    }
+
+    void operator()(const QString &fileName);
+
+private:
+    MediaControl &mControl;
+};
+
+} // namespace sesame
