@@ -1,6 +1,10 @@
 #pragma once
 
+#include "SeedStore.h"
+#include "runtime/Palette.h"
+
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace sesame {
@@ -32,6 +36,30 @@ inline bool IsInside(std::int16_t x, std::int16_t y)
 inline double PiEstimate(long long insideCount, long long scattered)
 {
     return static_cast<double>(4 * insideCount) / static_cast<double>(scattered);
+}
+
+// The seed loop of a run: for i = 1 to n, two fractions from random (x takes
+// the first), the seed stored at index i, classified, and drawn right away by
+// pen in light blue (inside) or light red (outside). Returns how many fell
+// inside. random needs Rnd(); pen needs DrawSeed(x, y, paletteIndex).
+template <class Random, class Pen>
+long long ScatterSeeds(SeedStore &store, int n, Random &random, Pen &pen)
+{
+    long long insideCount = 0;
+    for (int i = 1; i <= n; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        store.seedX[at] = SeedCoordinate(random.Rnd());
+        store.seedY[at] = SeedCoordinate(random.Rnd());
+        const std::int16_t x = store.seedX[at];
+        const std::int16_t y = store.seedY[at];
+        if (!IsInside(x, y)) {
+            pen.DrawSeed(x, y, LightRed);
+        } else {
+            pen.DrawSeed(x, y, LightBlue);
+            ++insideCount;
+        }
+    }
+    return insideCount;
 }
 
 } // namespace sesame

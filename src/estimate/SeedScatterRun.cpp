@@ -31,23 +31,11 @@ void SeedScatterRun::operator()(int n)
 
     mCue(RunCueFile);
     mBoard.ClearBoard();
-    long long insideCount = 0;
     mBoard.DrawBoard();
     mRandom.Randomize(mClock());
 
     Board::SeedPen pen = mBoard.seedPen();
-    for (int i = 1; i <= n; ++i) {
-        mStore.seedX[static_cast<std::size_t>(i)] = SeedCoordinate(mRandom.Rnd());
-        mStore.seedY[static_cast<std::size_t>(i)] = SeedCoordinate(mRandom.Rnd());
-        const std::int16_t x = mStore.seedX[static_cast<std::size_t>(i)];
-        const std::int16_t y = mStore.seedY[static_cast<std::size_t>(i)];
-        if (!IsInside(x, y)) {
-            pen.DrawSeed(x, y, LightRed);
-        } else {
-            pen.DrawSeed(x, y, LightBlue);
-            ++insideCount;
-        }
-    }
+    const long long insideCount = ScatterSeeds(mStore, n, mRandom, pen);
 
     const double piEstimate = PiEstimate(insideCount, n);
     mCaptions.setEstimateCaption(QString::fromStdString(NumberText(piEstimate)));
