@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -28,10 +29,13 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
     , mHeight(height)
     , mPixelsPerLine(pixelsPerLine)
 {
-    for (int unit = 0; unit <= MaxUnit; ++unit) {
+    for (std::size_t unit = 0; unit <= MaxUnit; ++unit) {
         const QPointF px = BoardSurface::toPixels(QPointF(unit, unit)) * devicePixelRatio;
-        splitCoordinate(px.x(), mColumn[static_cast<std::size_t>(unit)], mPhaseX[static_cast<std::size_t>(unit)]);
-        splitCoordinate(px.y(), mRow[static_cast<std::size_t>(unit)], mPhaseY[static_cast<std::size_t>(unit)]);
+        int row = 0;
+        splitCoordinate(px.x(), mColumn[unit], mPhaseX[unit]);
+        splitCoordinate(px.y(), row, mPhaseY[unit]);
+        mPhaseX[unit] *= PhaseSteps;
+        mRowStart[unit] = row * mPixelsPerLine;
     }
 
     // The same pen and ellipse as BoardSurface::Circle with a radius of one
@@ -72,8 +76,47 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
                     stamp.maxDy = std::max(stamp.maxDy, dy);
                 }
             }
+            mStampLength = std::max(mStampLength, stamp.count);
         }
     }
+
+    // Pad the short stamps by repeating a pixel of their own.
+    for (Stamp &stamp : mStamps)
+        for (int i = stamp.count; i < mStampLength; ++i)
+            stamp.offsets[static_cast<std::size_t>(i)] = stamp.count > 0 ? stamp.offsets[0] : 0;
+
+    mOffsets.reserve(mStamps.size() * static_cast<std::size_t>(mStampLength));
+    for (const Stamp &stamp : mStamps)
+        for (int i = 0; i < mStampLength; ++i)
+            mOffsets.push_back(static_cast<qint32>(stamp.offsets[static_cast<std::size_t>(i)]));
+
+    // The widest run of units around the centre whose rings all fit.
+    constexpr int Middle = MaxUnit / 2;
+    mFitLowX = mFitLowY = Middle;
+    mFitHighX = mFitHighY = Middle;
+    while (mFitLowX > 0 && stampFits(mFitLowX - 1, Middle))
+        --mFitLowX;
+    while (mFitHighX < MaxUnit && stampFits(mFitHighX + 1, Middle))
+        ++mFitHighX;
+    while (mFitLowY > 0 && stampFits(Middle, mFitLowY - 1))
+        --mFitLowY;
+    while (mFitHighY < MaxUnit && stampFits(Middle, mFitHighY + 1))
+        ++mFitHighY;
+}
+
+bool SeedRing::stampFits(int x, int y) const
+{
+    // Bounds of the pixels any stamp may set, whatever its phase.
+    int minDx = 0, maxDx = 0, minDy = 0, maxDy = 0;
+    for (const Stamp &stamp : mStamps) {
+        minDx = std::min(minDx, stamp.minDx);
+        maxDx = std::max(maxDx, stamp.maxDx);
+        minDy = std::min(minDy, stamp.minDy);
+        maxDy = std::max(maxDy, stamp.maxDy);
+    }
+    const int column = mColumn[static_cast<std::size_t>(x)];
+    const auto row = static_cast<int>(mRowStart[static_cast<std::size_t>(y)] / mPixelsPerLine);
+    return column + minDx >= 0 && column + maxDx < mWidth && row + minDy >= 0 && row + maxDy < mHeight;
 }
 
 } // namespace sesame

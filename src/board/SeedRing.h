@@ -28,27 +28,26 @@ public:
     // edge, are left to the caller: see fits().
     void stamp(quint32 *pixels, int x, int y, quint32 argb) const
     {
-        const Stamp &s = mStamps[static_cast<std::size_t>(mPhaseX[x] * PhaseSteps + mPhaseY[y])];
-        quint32 *const origin = pixels + mRow[y] * mPixelsPerLine + mColumn[x];
-        for (int i = 0; i < s.count; ++i)
-            origin[s.offsets[static_cast<std::size_t>(i)]] = argb;
+        // Every stamp has the same length (short ones repeat a pixel), so this
+        // loop always runs the same number of times and never mispredicts.
+        const int length = mStampLength;
+        const qint32 *const offsets = mOffsets.data() + (mPhaseX[x] + mPhaseY[y]) * length;
+        quint32 *const origin = pixels + mRowStart[y] + mColumn[x];
+        for (int i = 0; i < length; ++i)
+            origin[offsets[i]] = argb;
     }
 
-    // Whether stamp() may be used at (x, y): inside the table and the image.
+    // Whether stamp() may be used at (x, y): every ring of the board's
+    // square fits, only those near the image's edges may not.
     bool fits(int x, int y) const
     {
-        if (x < 0 || x > MaxUnit || y < 0 || y > MaxUnit)
-            return false;
-        const Stamp &s = mStamps[static_cast<std::size_t>(mPhaseX[x] * PhaseSteps + mPhaseY[y])];
-        const int column = mColumn[x];
-        const int row = mRow[y];
-        return column + s.minDx >= 0 && column + s.maxDx < mWidth && row + s.minDy >= 0 && row + s.maxDy < mHeight;
+        return x >= mFitLowX && x <= mFitHighX && y >= mFitLowY && y <= mFitHighY;
     }
 
     // The number of pixels a ring covers at (x, y), for tests.
     int pixelCount(int x, int y) const
     {
-        return mStamps[static_cast<std::size_t>(mPhaseX[x] * PhaseSteps + mPhaseY[y])].count;
+        return mStamps[static_cast<std::size_t>(mPhaseX[x] + mPhaseY[y])].count;
     }
 
 private:
@@ -62,14 +61,24 @@ private:
         std::array<qsizetype, MaxPixels> offsets{};
     };
 
+    bool stampFits(int x, int y) const;
+
     int mWidth;
     int mHeight;
     qsizetype mPixelsPerLine;
+    int mStampLength = 0;
+    int mFitLowX = 0, mFitHighX = -1, mFitLowY = 0, mFitHighY = -1;
+    // Per board unit: the device column or the start of the device row, and
+    // the stamp's phase (pre-multiplied for x, so that the two add up to the
+    // stamp's index).
     std::array<int, MaxUnit + 1> mColumn{};
-    std::array<int, MaxUnit + 1> mRow{};
+    std::array<qsizetype, MaxUnit + 1> mRowStart{};
     std::array<int, MaxUnit + 1> mPhaseX{};
     std::array<int, MaxUnit + 1> mPhaseY{};
     std::vector<Stamp> mStamps;
+    // The stamps' offsets from their centre pixel, mStampLength a stamp, one
+    // after the other: the few kilobytes the hot loop reads.
+    std::vector<qint32> mOffsets;
 };
 
 } // namespace sesame
