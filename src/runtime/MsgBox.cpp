@@ -9,9 +9,8 @@ int MsgBox(QWidget *parent, const QString &prompt, const QString &title)
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok, parent);
     box.setObjectName(QString::fromLatin1(MsgBoxObjectName));
     box.setEscapeButton(QMessageBox::Ok);
-    const int answer = box.exec();
-    return answer == QMessageBox::Ok && box.clickedButton() == box.button(QMessageBox::Ok) ? MsgBoxOk
-                                                                                           : MsgBoxCancel;
+    box.exec();
+    return MsgBoxOk;
 }
 
 } // namespace sesame

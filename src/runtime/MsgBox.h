@@ -13,9 +13,8 @@ enum MsgBoxResult : int {
 };
 
 // A modal message box with the prompt, a single OK button and no icon, under
-// the given title. Returns the answer: MsgBoxOk when OK was pressed, or
-// MsgBoxCancel when the box was closed some other way (Escape, the close
-// box, the event loop being asked to quit).
+// the given title; returns the answer once the box is closed. The box has no
+// answer but OK: closing it by Escape or by its title bar answers OK too.
 int MsgBox(QWidget *parent, const QString &prompt, const QString &title);
 
 // The object name the box carries, so that it can be found (tests, tools).

@@ -1,0 +1,32 @@
+#include "Application.h"
+
+#include "runtime/ErrorReport.h"
+#include "window/Form1.h"
+
+#include <exception>
+
+namespace sesame {
+
+Application::Application(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("sesame-pi"));
+    setApplicationDisplayName(QStringLiteral("sesame-pi"));
+    setApplicationVersion(QStringLiteral("1.00"));
+    setOrganizationName(QStringLiteral("sesame-pi"));
+    setDesktopFileName(QStringLiteral("sesame-pi"));
+    setWindowIcon(Form1::programIcon());
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &error) {
+        ReportFatalError(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ReportFatalError(QStringLiteral("unknown exception"));
+    }
+}
+
+} // namespace sesame

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "board/Board.h"
+
+#include <QFrame>
+
+namespace sesame {
+
+// The board's picture box: a white area inside a sunken 3-D border two pixels
+// wide, showing the board from its backing image. It repaints from the image,
+// so the picture survives being covered, and it can take the focus but
+// reacts to no key or mouse input.
+class PictureBox : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit PictureBox(QWidget *parent = nullptr);
+
+    Board &board() { return mBoard; }
+    const Board &board() const { return mBoard; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void matchScreenResolution();
+
+    Board mBoard;
+};
+
+} // namespace sesame
