@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that sesame-pi needs and that are missing.
+#   deps.sh run    what it takes to build and run the program
+#   deps.sh test   that, and what the test suite uses besides
+# As root it calls apt-get itself; as anyone else, through sudo.
+set -euo pipefail
+
+build_and_run=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-multimedia-dev
+    fonts-ipafont-gothic
+    xvfb xauth
+)
+testing=(
+    pulseaudio pulseaudio-utils
+    desktop-file-utils appstream
+    dpkg-dev file fakeroot
+    valgrind
+)
+
+wanted=("${build_and_run[@]}")
+if [ "${1:-run}" = test ]; then
+    wanted+=("${testing[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+echo "sesame-pi: installing ${missing[*]}" >&2
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    as_root=(sudo)
+fi
+"${as_root[@]}" apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
