@@ -31,7 +31,7 @@ constexpr int N = 50000;
 struct SilentControl : MediaControl
 {
     int commands = 0;
-    void setFileName(const QString &) override {}
+    void setFileName(const QString &) override { }
     void setCommand(const QString &) override { ++commands; }
 };
 
@@ -61,7 +61,7 @@ struct PainterPen
 
 struct NullPen
 {
-    void DrawSeed(int, int, int) {}
+    void DrawSeed(int, int, int) { }
 };
 
 double median(std::vector<double> values)

@@ -102,9 +102,8 @@ void TestBoard::squareAndCircle()
     Board board(ratio);
     board.DrawBoard();
     const QImage &image = board.surface().image();
-    const auto near = [ratio](int devicePixel, double logical) {
-        return std::abs(devicePixel / ratio - logical) <= 1.0;
-    };
+    const auto near
+        = [ratio](int devicePixel, double logical) { return std::abs(devicePixel / ratio - logical) <= 1.0; };
 
     // Down the middle: the top side, the circle's top, the circle's bottom and
     // the bottom side, where the circle all but touches the square.
@@ -147,7 +146,8 @@ void TestBoard::seedRing()
 {
     QFETCH(qreal, ratio);
     Board board(ratio);
-    QCOMPARE(find(board.surface().image(), White).count, board.surface().image().width() * board.surface().image().height());
+    QCOMPARE(find(board.surface().image(), White).count,
+             board.surface().image().width() * board.surface().image().height());
     // Every sub-pixel phase the table can take, a ring two to three logical
     // pixels across in the seed's colour, centred on its board position.
     for (int x = 100; x < 116; ++x) {

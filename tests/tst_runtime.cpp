@@ -148,7 +148,8 @@ void TestRuntime::nearbySeedsAreUnrelated()
     }
     const double n = double(Pairs) * Draws;
     const double covariance = sumProducts / n - (sumA / n) * (sumB / n);
-    const double correlation = covariance / std::sqrt((sumA2 / n - std::pow(sumA / n, 2)) * (sumB2 / n - std::pow(sumB / n, 2)));
+    const double correlation
+        = covariance / std::sqrt((sumA2 / n - std::pow(sumA / n, 2)) * (sumB2 / n - std::pow(sumB / n, 2)));
     QVERIFY2(std::abs(correlation) < 0.02, qPrintable(QString::number(correlation)));
     QVERIFY2(equal < 20, qPrintable(QString::number(equal)));
 }

@@ -53,7 +53,7 @@ struct RecordingPen
 
 struct NullPen
 {
-    void DrawSeed(int, int, int) {}
+    void DrawSeed(int, int, int) { }
 };
 
 // The fraction whose seed coordinate is c.
@@ -131,7 +131,7 @@ void TestSeedScatterRun::classifier_data()
     QTest::newRow("near corner") << 41 << 41 << false;
     QTest::newRow("right edge") << 439 << 240 << true;
     QTest::newRow("just outside the outline") << 240 + 120 << 240 + 161 << false; // 14400 + 25921
-    QTest::newRow("just inside the outline") << 240 + 120 << 240 + 160 << true;   // exactly 40000
+    QTest::newRow("just inside the outline") << 240 + 120 << 240 + 160 << true; // exactly 40000
 }
 
 void TestSeedScatterRun::classifier()

@@ -39,16 +39,10 @@ public:
 
     // Whether stamp() may be used at (x, y): every ring of the board's
     // square fits, only those near the image's edges may not.
-    bool fits(int x, int y) const
-    {
-        return x >= mFitLowX && x <= mFitHighX && y >= mFitLowY && y <= mFitHighY;
-    }
+    bool fits(int x, int y) const { return x >= mFitLowX && x <= mFitHighX && y >= mFitLowY && y <= mFitHighY; }
 
     // The number of pixels a ring covers at (x, y), for tests.
-    int pixelCount(int x, int y) const
-    {
-        return mStamps[static_cast<std::size_t>(mPhaseX[x] + mPhaseY[y])].count;
-    }
+    int pixelCount(int x, int y) const { return mStamps[static_cast<std::size_t>(mPhaseX[x] + mPhaseY[y])].count; }
 
 private:
     static constexpr int MaxUnit = 480;

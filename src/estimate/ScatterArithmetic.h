@@ -10,8 +10,8 @@ namespace sesame {
 
 // The arithmetic of a seed scatter run, in board units.
 
-inline constexpr int SeedLow = 40;    // smallest coordinate a seed takes
-inline constexpr int SeedSpan = 400;  // seeds take SeedLow to SeedLow + SeedSpan - 1
+inline constexpr int SeedLow = 40; // smallest coordinate a seed takes
+inline constexpr int SeedSpan = 400; // seeds take SeedLow to SeedLow + SeedSpan - 1
 inline constexpr int CircleCentre = 240;
 inline constexpr int CircleRadiusSquared = 200 * 200;
 
@@ -43,8 +43,7 @@ inline double PiEstimate(long long insideCount, long long scattered)
 // the first), the seed stored at index i, classified, and drawn right away by
 // pen in light blue (inside) or light red (outside). Returns how many fell
 // inside. random needs Rnd(); pen needs DrawSeed(x, y, paletteIndex).
-template <class Random, class Pen>
-long long ScatterSeeds(SeedStore &store, int n, Random &random, Pen &pen)
+template<class Random, class Pen> long long ScatterSeeds(SeedStore &store, int n, Random &random, Pen &pen)
 {
     long long insideCount = 0;
     for (int i = 1; i <= n; ++i) {

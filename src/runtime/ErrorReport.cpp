@@ -17,8 +17,9 @@ namespace sesame {
     if (!reporting && qobject_cast<QApplication *>(QCoreApplication::instance())
         && QGuiApplication::platformName() != QLatin1String("offscreen")) {
         reporting = true;
-        QMessageBox::critical(nullptr, QStringLiteral("sesame-pi"),
-                              QStringLiteral("An unexpected error has occurred and the program must end.\n\n%1").arg(what));
+        QMessageBox::critical(
+            nullptr, QStringLiteral("sesame-pi"),
+            QStringLiteral("An unexpected error has occurred and the program must end.\n\n%1").arg(what));
     }
     std::exit(ErrorExitStatus);
 }

@@ -20,10 +20,7 @@ public:
 
     // Next fraction r, 0 <= r < 1, carrying 24 random bits: every value is a
     // multiple of 2^-24 and therefore exact in single precision.
-    float Rnd()
-    {
-        return static_cast<float>(next() >> 40) * 0x1.0p-24f;
-    }
+    float Rnd() { return static_cast<float>(next() >> 40) * 0x1.0p-24f; }
 
     std::uint64_t next()
     {

@@ -55,6 +55,7 @@ struct Control
 
 inline constexpr QStringView AuthorshipNotice = u"© 2026 sesame-pi team";
 
+// clang-format off: one control a line reads as the table it is
 inline constexpr std::array<Control, 17> Controls = {{
     {0, u"Picture1", Kind::PictureBox, u"", {360, 960, 7900, 6345}, 0, false},
     {1, u"Command1", Kind::CommandButton, u"10", {360, 7440, 988, 615}, 12, true},
@@ -65,16 +66,28 @@ inline constexpr std::array<Control, 17> Controls = {{
     {6, u"Command2", Kind::CommandButton, u"100", {1560, 7440, 1086, 615}, 12, true},
     {7, u"Command3", Kind::CommandButton, u"1,000", {2760, 7440, 1185, 615}, 12, true},
     {8, u"Command4", Kind::CommandButton, u"10,000", {4080, 7440, 1284, 615}, 12, true},
-    {9, u"Label5", Kind::Label, u"Sesame seeds inside the circle are displayed in blue !", {360, 240, 6495, 375}, 11.25, true},
+    {9,
+     u"Label5",
+     Kind::Label,
+     u"Sesame seeds inside the circle are displayed in blue !",
+     {360, 240, 6495, 375},
+     11.25,
+     true},
     {10, u"Command5", Kind::CommandButton, u"Exit", {960, 8760, 1095, 495}, 14.25, true},
     {11, u"Label6", Kind::Label, AuthorshipNotice, {4680, 9000, 2775, 255}, 11.25, false},
     {12, u"MMControl1", Kind::MultimediaControl, u"", {2520, 6480, 3540, 495}, 0, false},
     {13, u"Picture2", Kind::PictureBox, u"", {7440, 8760, 630, 615}, 0, false},
     {14, u"Command6", Kind::CommandButton, u"Init", {6960, 7440, 1284, 615}, 12, true},
     {15, u"Command7", Kind::CommandButton, u"50,000", {5520, 7440, 1284, 615}, 12, true},
-    {16, u"Label7", Kind::Label, u"pi = 4×(Number of sesame seeds in a circle)÷(Total number of them) ",
-     {360, 600, 7815, 375}, 11.25, true},
+    {16,
+     u"Label7",
+     Kind::Label,
+     u"pi = 4×(Number of sesame seeds in a circle)÷(Total number of them) ",
+     {360, 600, 7815, 375},
+     11.25,
+     true},
 }};
+// clang-format on
 
 } // namespace FormLayout
 
