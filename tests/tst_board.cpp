@@ -75,6 +75,7 @@ void TestBoard::surfaceSize_data()
     QTest::addColumn<qreal>("ratio");
     QTest::newRow("1x") << 1.0;
     QTest::newRow("2x") << 2.0;
+    QTest::newRow("3x") << 3.0;
 }
 
 void TestBoard::surfaceSize()

@@ -161,8 +161,13 @@ void TestRuntime::fractionsAreInRangeWith24Bits()
     std::set<float> distinct;
     float smallest = 1;
     float largest = 0;
-    for (int i = 0; i < 200000; ++i) {
+    double previous = 0.5;
+    double lagProducts = 0;
+    constexpr int Draws = 200000;
+    for (int i = 0; i < Draws; ++i) {
         const float r = random.Rnd();
+        lagProducts += (r - 0.5) * (previous - 0.5);
+        previous = r;
         QVERIFY(r >= 0.0f && r < 1.0f);
         const float scaled = r * 16777216.0f;
         QCOMPARE(scaled, std::floor(scaled));
@@ -172,6 +177,10 @@ void TestRuntime::fractionsAreInRangeWith24Bits()
             distinct.insert(r);
     }
     QCOMPARE(distinct.size(), size_t(1000));
+    // Successive fractions (a seed's x and y) do not track each other: the
+    // lag-one correlation of uniform fractions is 12 x mean product.
+    const double lagCorrelation = 12 * lagProducts / Draws;
+    QVERIFY2(std::abs(lagCorrelation) < 0.01, qPrintable(QString::number(lagCorrelation)));
     QVERIFY(smallest < 0.0001f);
     QVERIFY(largest > 0.9999f);
     // The low byte of the fraction's 24 bits is random too, not always zero.

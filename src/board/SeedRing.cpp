@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 namespace sesame {
 
@@ -65,11 +64,10 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
                 for (int x = 0; x < side; ++x) {
                     if (qAlpha(line[x]) == 0)
                         continue;
-                    if (stamp.count == MaxPixels)
-                        throw std::logic_error("seed ring larger than its stamp");
                     const int dx = x - centre;
                     const int dy = y - centre;
-                    stamp.offsets[static_cast<std::size_t>(stamp.count++)] = dy * mPixelsPerLine + dx;
+                    stamp.offsets.push_back(static_cast<qint32>(dy * mPixelsPerLine + dx));
+                    ++stamp.count;
                     stamp.minDx = std::min(stamp.minDx, dx);
                     stamp.maxDx = std::max(stamp.maxDx, dx);
                     stamp.minDy = std::min(stamp.minDy, dy);
@@ -80,15 +78,16 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
         }
     }
 
-    // Pad the short stamps by repeating a pixel of their own.
+    // Pad the short stamps by repeating a pixel of their own, up to a common
+    // length that is a multiple of four.
+    mStampLength = (mStampLength + 3) / 4 * 4;
     for (Stamp &stamp : mStamps)
-        for (int i = stamp.count; i < mStampLength; ++i)
-            stamp.offsets[static_cast<std::size_t>(i)] = stamp.count > 0 ? stamp.offsets[0] : 0;
+        stamp.offsets.resize(static_cast<std::size_t>(mStampLength), stamp.count > 0 ? stamp.offsets[0] : 0);
 
     mOffsets.reserve(mStamps.size() * static_cast<std::size_t>(mStampLength));
     for (const Stamp &stamp : mStamps)
         for (int i = 0; i < mStampLength; ++i)
-            mOffsets.push_back(static_cast<qint32>(stamp.offsets[static_cast<std::size_t>(i)]));
+            mOffsets.push_back(stamp.offsets[static_cast<std::size_t>(i)]);
 
     // The widest run of units around the centre whose rings all fit.
     constexpr int Middle = MaxUnit / 2;

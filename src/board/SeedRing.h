@@ -30,11 +30,20 @@ public:
     {
         // Every stamp has the same length (short ones repeat a pixel), so this
         // loop always runs the same number of times and never mispredicts.
+        // The length is a multiple of four: four stores a turn.
         const int length = mStampLength;
         const qint32 *const offsets = mOffsets.data() + (mPhaseX[x] + mPhaseY[y]) * length;
         quint32 *const origin = pixels + mRowStart[y] + mColumn[x];
-        for (int i = 0; i < length; ++i)
-            origin[offsets[i]] = argb;
+        for (int i = 0; i < length; i += 4) {
+            const qint32 a = offsets[i];
+            const qint32 b = offsets[i + 1];
+            const qint32 c = offsets[i + 2];
+            const qint32 d = offsets[i + 3];
+            origin[a] = argb;
+            origin[b] = argb;
+            origin[c] = argb;
+            origin[d] = argb;
+        }
     }
 
     // Whether stamp() may be used at (x, y): every ring of the board's
@@ -46,13 +55,12 @@ public:
 
 private:
     static constexpr int MaxUnit = 480;
-    static constexpr int MaxPixels = 64;
 
     struct Stamp
     {
         int count = 0;
         int minDx = 0, maxDx = 0, minDy = 0, maxDy = 0;
-        std::array<qsizetype, MaxPixels> offsets{};
+        std::vector<qint32> offsets;
     };
 
     bool stampFits(int x, int y) const;

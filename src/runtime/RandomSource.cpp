@@ -24,6 +24,7 @@ void RandomSource::Randomize(float seed)
     std::uint64_t x = std::bit_cast<std::uint32_t>(seed);
     for (auto &word : mState)
         word = splitMix64(x);
+    mSpareBits = NoSpare;
 }
 
 } // namespace sesame

@@ -19,8 +19,22 @@ public:
     void Randomize(float seed);
 
     // Next fraction r, 0 <= r < 1, carrying 24 random bits: every value is a
-    // multiple of 2^-24 and therefore exact in single precision.
-    float Rnd() { return static_cast<float>(next() >> 40) * 0x1.0p-24f; }
+    // multiple of 2^-24 and therefore exact in single precision. Each 64-bit
+    // output of the generator serves two fractions, its top 24 bits and then
+    // the 24 below them.
+    float Rnd()
+    {
+        std::uint64_t bits = 0;
+        if (mSpareBits != NoSpare) {
+            bits = mSpareBits;
+            mSpareBits = NoSpare;
+        } else {
+            const std::uint64_t output = next();
+            bits = output >> 40;
+            mSpareBits = (output >> 16) & 0xffffff;
+        }
+        return static_cast<float>(bits) * 0x1.0p-24f;
+    }
 
     std::uint64_t next()
     {
@@ -38,7 +52,10 @@ public:
 private:
     static constexpr std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
+    static constexpr std::uint64_t NoSpare = ~std::uint64_t{0};
+
     std::array<std::uint64_t, 4> mState{};
+    std::uint64_t mSpareBits = NoSpare;
 };
 
 } // namespace sesame
