@@ -45,7 +45,7 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
     QImage scratch(side, side, QImage::Format_ARGB32_Premultiplied);
     scratch.setDevicePixelRatio(devicePixelRatio);
 
-    mStamps.resize(PhaseSteps * PhaseSteps);
+    mStamps.resize(static_cast<std::size_t>(PhaseSteps) * PhaseSteps);
     for (int phaseX = 0; phaseX < PhaseSteps; ++phaseX) {
         for (int phaseY = 0; phaseY < PhaseSteps; ++phaseY) {
             scratch.fill(Qt::transparent);
@@ -58,7 +58,7 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
             painter.drawEllipse(at, across, across * aspect);
             painter.end();
 
-            Stamp &stamp = mStamps[static_cast<std::size_t>(phaseX * PhaseSteps + phaseY)];
+            Stamp &stamp = mStamps[static_cast<std::size_t>(phaseX) * PhaseSteps + static_cast<std::size_t>(phaseY)];
             for (int y = 0; y < side; ++y) {
                 const auto *line = reinterpret_cast<const QRgb *>(scratch.constScanLine(y));
                 for (int x = 0; x < side; ++x) {

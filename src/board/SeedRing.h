@@ -32,7 +32,7 @@ public:
         // loop always runs the same number of times and never mispredicts.
         // The length is a multiple of four: four stores a turn.
         const int length = mStampLength;
-        const qint32 *const offsets = mOffsets.data() + (mPhaseX[x] + mPhaseY[y]) * length;
+        const qint32 *const offsets = mOffsets.data() + static_cast<std::ptrdiff_t>(mPhaseX[x] + mPhaseY[y]) * length;
         quint32 *const origin = pixels + mRowStart[y] + mColumn[x];
         for (int i = 0; i < length; i += 4) {
             const qint32 a = offsets[i];
@@ -51,7 +51,10 @@ public:
     bool fits(int x, int y) const { return x >= mFitLowX && x <= mFitHighX && y >= mFitLowY && y <= mFitHighY; }
 
     // The number of pixels a ring covers at (x, y), for tests.
-    int pixelCount(int x, int y) const { return mStamps[static_cast<std::size_t>(mPhaseX[x] + mPhaseY[y])].count; }
+    int pixelCount(int x, int y) const
+    {
+        return mStamps[static_cast<std::size_t>(mPhaseX[x]) + static_cast<std::size_t>(mPhaseY[y])].count;
+    }
 
 private:
     static constexpr int MaxUnit = 480;

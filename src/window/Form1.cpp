@@ -14,7 +14,7 @@ namespace sesame {
 
 namespace {
 
-QString text(QStringView view)
+QString toString(QStringView view)
 {
     return view.toString();
 }
@@ -25,7 +25,7 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(text(FormLayout::Caption));
+    setWindowTitle(toString(FormLayout::Caption));
     setWindowIcon(programIcon());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
@@ -46,7 +46,7 @@ QIcon Form1::programIcon()
 QFont Form1::captionFont(double points, bool bold)
 {
     QFont font;
-    font.setFamilies({text(FormLayout::FontFace), text(FormLayout::SubstituteFace)});
+    font.setFamilies({toString(FormLayout::FontFace), toString(FormLayout::SubstituteFace)});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(FormLayout::fontPixels(points));
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
@@ -58,8 +58,8 @@ void Form1::createControls()
     using FormLayout::Kind;
     QWidget *previousInTabOrder = nullptr;
     for (const FormLayout::Control &spec : FormLayout::Controls) {
-        const QString name = text(spec.name);
-        const QString caption = text(spec.caption);
+        const QString name = toString(spec.name);
+        const QString caption = toString(spec.caption);
         QWidget *widget = nullptr;
         switch (spec.kind) {
         case Kind::PictureBox:
@@ -132,14 +132,14 @@ QLabel *Form1::label(int number) const
     return findChild<QLabel *>(QStringLiteral("Label%1").arg(number), Qt::FindDirectChildrenOnly);
 }
 
-void Form1::setEstimateCaption(const QString &caption)
+void Form1::setEstimateCaption(const QString &text)
 {
-    label(2)->setText(caption);
+    label(2)->setText(text);
 }
 
-void Form1::setCountCaption(const QString &caption)
+void Form1::setCountCaption(const QString &text)
 {
-    label(4)->setText(caption);
+    label(4)->setText(text);
 }
 
 bool Form1::event(QEvent *event)

@@ -29,7 +29,7 @@ constexpr QRect toPixels(QRect twips)
 // fonts are set in the pixels those points take there: 15, 16 and 19.
 constexpr int fontPixels(double points)
 {
-    return static_cast<int>(points * 96 / 72 + 0.5);
+    return qRound(points * 96 / 72);
 }
 
 inline constexpr QStringView Caption = u"Scatter sesame seeds to find an approximate value of pi !";
@@ -44,13 +44,13 @@ enum class Kind { PictureBox, CommandButton, Label, MultimediaControl };
 
 struct Control
 {
-    int tabIndex;
+    int tabIndex = 0;
     QStringView name;
-    Kind kind;
+    Kind kind = Kind::Label;
     QStringView caption;
     QRect twips;
-    double points; // 0: no font of its own
-    bool bold;
+    double points = 0; // 0: no font of its own
+    bool bold = false;
 };
 
 inline constexpr QStringView AuthorshipNotice = u"© 2026 sesame-pi team";
