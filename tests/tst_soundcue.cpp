@@ -9,9 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstring>
-#include <memory>
-
 using namespace sesame;
 
 namespace {
@@ -112,6 +109,13 @@ struct RemoveFile
     }
 };
 
+// Goes back to the directory the test started in, whatever happens.
+struct RestoreCurrentDir
+{
+    const QString mPath = QDir::currentPath();
+    ~RestoreCurrentDir() { QDir::setCurrent(mPath); }
+};
+
 } // namespace
 
 class TestSoundCue : public QObject
@@ -174,10 +178,10 @@ void TestSoundCue::wavProblem_data()
     QTest::newRow("extensible float") << riff(chunk("fmt ", extensibleBody(3)) + data) << "unsupported encoding";
     QTest::newRow("fmt too short") << riff(chunk("fmt ", fmtBody(1, 1, 16).left(14)) + data) << "malformed fmt chunk";
     QTest::newRow("fmt cut off") << goodWav().left(30) << "malformed fmt chunk";
-    QTest::newRow("no channels") << riff(chunk("fmt ", fmtBody(1, 0, 16)) + data) << "malformed fmt chunk";
     QTest::newRow("wrong block align") << riff(chunk("fmt ", fmtBody(1, 1, 16, 4)) + data) << "malformed fmt chunk";
     QTest::newRow("empty data") << riff(fmt + chunk("data", {})) << "no audio data";
     QTest::newRow("truncated data") << riff(fmt + chunk("data", Samples, 88200)) << "truncated data";
+    QTest::newRow("half a sample") << riff(fmt + chunk("data", Samples + 'x')) << "incomplete last sample";
 }
 
 void TestSoundCue::wavProblem()
@@ -209,7 +213,8 @@ void TestSoundCue::badFileWarnsOnce_data()
 
     QTest::newRow("missing") << QByteArray() << false << "file not found";
     QTest::newRow("zero bytes") << QByteArray() << true << "empty file";
-    QTest::newRow("corrupt header") << QByteArray("RIFX\0\0\0\0WAVEfmt ", 16) + Samples << true << "not a RIFF/WAVE file";
+    QTest::newRow("corrupt header") << QByteArray("RIFX\0\0\0\0WAVEfmt ", 16) + Samples << true
+                                    << "not a RIFF/WAVE file";
     QTest::newRow("PNG renamed") << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000001") << true
                                  << "not a RIFF/WAVE file";
     QTest::newRow("text renamed") << QByteArray("pin, pon\n") << true << "not a RIFF/WAVE file";
@@ -241,7 +246,8 @@ void TestSoundCue::badFileWarnsOnce()
         QVERIFY_THROWS_NO_EXCEPTION(cue(name));
 
     QCOMPARE(warnings.size(), 1);
-    QVERIFY2(warnings.first().startsWith(QStringLiteral("sesame-pi: warning: cannot play \"")), qPrintable(warnings.first()));
+    QVERIFY2(warnings.first().startsWith(QStringLiteral("sesame-pi: warning: cannot play \"")),
+             qPrintable(warnings.first()));
     QVERIFY2(warnings.first().contains(name), qPrintable(warnings.first()));
     QVERIFY2(warnings.first().endsWith(QStringLiteral("\": ") + cause), qPrintable(warnings.first()));
     QCOMPARE(control.effect(), nullptr);
@@ -291,10 +297,8 @@ void TestSoundCue::lookupOrder()
     const QString name = QStringLiteral("tst_soundcue-%1.wav").arg(QCoreApplication::applicationPid());
     QTemporaryDir current;
     QVERIFY(current.isValid());
-    const QString oldCurrent = QDir::currentPath();
+    const RestoreCurrentDir restoreCurrent;
     QVERIFY(QDir::setCurrent(current.path()));
-    const std::unique_ptr<const char, void (*)(const char *)> restoreCurrent(
-        "", [](const char *) {});
     RemoveFile besideFile;
 
     const QString currentPath = QDir(current.path()).absoluteFilePath(name);
@@ -308,11 +312,10 @@ void TestSoundCue::lookupOrder()
 
     const SoundEffectControl control;
     const QString found = control.findFile(name);
-    QDir::setCurrent(oldCurrent);
 
-    const QString expected = foundIn == QLatin1String("current")
-        ? currentPath
-        : foundIn == QLatin1String("executable") ? besidePath : QString();
+    const QString expected = foundIn == QLatin1String("current") ? currentPath
+        : foundIn == QLatin1String("executable")                 ? besidePath
+                                                                 : QString();
     QCOMPARE(QFileInfo(found).canonicalFilePath(), QFileInfo(expected).canonicalFilePath());
 }
 

@@ -2,12 +2,12 @@
 
 #include "WavCheck.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaDevices>
-#include <QAudioDevice>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -16,6 +16,29 @@
 #include <filesystem>
 
 namespace sesame {
+
+namespace {
+
+// The first time Qt looks for an audio output without a sound server it says
+// so itself ("PulseAudioService: pa_context_connect() failed"); the program's
+// own warning line names the chime and the cause instead.
+QtMessageHandler gForwardMessagesTo = nullptr;
+
+void dropSoundServerNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!message.startsWith(QLatin1String("PulseAudioService:")))
+        gForwardMessagesTo(type, context, message);
+}
+
+bool audioOutputPresent()
+{
+    gForwardMessagesTo = qInstallMessageHandler(dropSoundServerNoise);
+    const bool present = !QMediaDevices::defaultAudioOutput().isNull();
+    qInstallMessageHandler(gForwardMessagesTo);
+    return present;
+}
+
+} // namespace
 
 SoundEffectControl::SoundEffectControl(QObject *parent)
     : SoundEffectControl(defaultSearchDirs(), parent)
@@ -118,8 +141,7 @@ void SoundEffectControl::open()
         cannotPlay(path, QString::fromStdString(problem));
         return;
     }
-    const bool haveOutput = mOutputProbe ? mOutputProbe() : !QMediaDevices::defaultAudioOutput().isNull();
-    if (!haveOutput) {
+    if (!outputPresent()) {
         cannotPlay(path, QStringLiteral("no audio output device"));
         return;
     }
@@ -127,11 +149,9 @@ void SoundEffectControl::open()
     mOpenPath = path;
     mEffect = std::make_unique<QSoundEffect>();
     connect(mEffect.get(), &QSoundEffect::statusChanged, this, &SoundEffectControl::onStatusChanged);
+    // Connected first: a file already in Qt's sample cache is ready (or has
+    // failed) within setSource().
     mEffect->setSource(QUrl::fromLocalFile(path));
-    // A file already in Qt's sample cache is ready (or failed) at once,
-    // before the connection above could have told.
-    if (mEffect->status() == QSoundEffect::Error)
-        onStatusChanged();
 }
 
 void SoundEffectControl::sound()
@@ -165,11 +185,18 @@ void SoundEffectControl::onStatusChanged()
         break;
     case QSoundEffect::Error:
         mPlayWhenReady = false;
-        cannotPlay(mOpenPath, QStringLiteral("could not be decoded"));
+        // Qt ends up here too when the output went away while the file loaded.
+        cannotPlay(mOpenPath,
+                   outputPresent() ? QStringLiteral("could not be decoded") : QStringLiteral("no audio output device"));
         break;
     default:
         break;
     }
+}
+
+bool SoundEffectControl::outputPresent() const
+{
+    return mOutputProbe ? mOutputProbe() : audioOutputPresent();
 }
 
 void SoundEffectControl::cannotPlay(const QString &file, const QString &cause)

@@ -46,7 +46,6 @@ public:
     // directory, the data directory installed beside it, and the data
     // directory the program was built for.
     static QStringList defaultSearchDirs();
-    QStringList searchDirs() const { return mSearchDirs; }
     void setSearchDirs(const QStringList &dirs) { mSearchDirs = dirs; }
 
     // The absolute path a bare name resolves to, or an empty string.
@@ -67,6 +66,7 @@ private:
     void open();
     void sound();
     void onStatusChanged();
+    bool outputPresent() const;
     void warnOnce(const QString &line);
     void cannotPlay(const QString &file, const QString &cause);
 

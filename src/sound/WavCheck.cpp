@@ -19,8 +19,7 @@ constexpr std::uint16_t FormatExtensible = 0xfffe;
 
 // The sub-format GUID of WAVE_FORMAT_EXTENSIBLE that means integer PCM.
 constexpr std::array<unsigned char, 16> PcmSubFormat = {
-    0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-    0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71,
+    0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71,
 };
 
 std::uint16_t le16(const unsigned char *p)
@@ -36,8 +35,7 @@ std::uint32_t le32(const unsigned char *p)
 
 bool hasId(const unsigned char *p, const char (&id)[5])
 {
-    return std::equal(p, p + 4, id, id + 4,
-                      [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); });
+    return std::equal(p, p + 4, id, id + 4, [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); });
 }
 
 std::string fmtProblem(const unsigned char *fmt, std::uint32_t size)
@@ -67,8 +65,7 @@ std::string fmtProblem(const unsigned char *fmt, std::uint32_t size)
 
 // Walks the chunks through read(offset, count, destination), which answers
 // how many bytes it could give, of a source of the given total size.
-template<typename Read>
-std::string walkWav(std::uint64_t total, Read read)
+template<typename Read> std::string walkWav(std::uint64_t total, Read read)
 {
     std::array<unsigned char, ExtensibleFmtSize> buffer{};
     if (total < RiffHeaderSize || read(0, RiffHeaderSize, buffer.data()) != RiffHeaderSize
@@ -77,6 +74,7 @@ std::string walkWav(std::uint64_t total, Read read)
     }
 
     bool fmtSeen = false;
+    std::uint16_t blockAlign = 0;
     std::uint64_t offset = RiffHeaderSize;
     while (offset + ChunkHeaderSize <= total) {
         if (read(offset, ChunkHeaderSize, buffer.data()) != ChunkHeaderSize)
@@ -93,6 +91,7 @@ std::string walkWav(std::uint64_t total, Read read)
             if (std::string problem = fmtProblem(buffer.data(), size); !problem.empty())
                 return problem;
             fmtSeen = true;
+            blockAlign = le16(buffer.data() + 12);
         } else if (hasId(buffer.data(), "data")) {
             // The decoder takes the format from the chunk before the samples.
             if (!fmtSeen)
@@ -101,6 +100,10 @@ std::string walkWav(std::uint64_t total, Read read)
                 return "no audio data";
             if (body + size > total)
                 return "truncated data";
+            // The player's loader waits for the rest of a sample that never
+            // comes, and the effect stays "loading" for good.
+            if (size % blockAlign != 0)
+                return "incomplete last sample";
             return {};
         }
         // Chunks are padded to an even length.
