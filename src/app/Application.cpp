@@ -11,7 +11,6 @@ Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("sesame-pi"));
-    setApplicationDisplayName(QStringLiteral("sesame-pi"));
     setApplicationVersion(QStringLiteral("1.00"));
     setOrganizationName(QStringLiteral("sesame-pi"));
     setDesktopFileName(QStringLiteral("sesame-pi"));

@@ -89,6 +89,16 @@ inline constexpr std::array<Control, 17> Controls = {{
 }};
 // clang-format on
 
+// The table lists the controls in their tab order; Form1 relies on it.
+constexpr bool listedInTabOrder()
+{
+    for (std::size_t i = 0; i < Controls.size(); ++i)
+        if (Controls[i].tabIndex != static_cast<int>(i))
+            return false;
+    return true;
+}
+static_assert(listedInTabOrder(), "FormLayout::Controls must be listed in tab order");
+
 } // namespace FormLayout
 
 } // namespace sesame
