@@ -7,11 +7,10 @@
 binary=$1
 mode=$2
 
-# Waits up to ten seconds for a window whose title starts with $1 (Qt adds
-# " — sesame-pi" to it).
+# Waits up to ten seconds for a window titled $1.
 wait_for_window() {
     for _ in $(seq 100); do
-        xwininfo -root -tree | grep -qF "\"$1 " && return 0
+        xwininfo -root -tree | grep -qF "\"$1\"" && return 0
         sleep 0.1
     done
     return 1
