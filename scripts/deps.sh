@@ -13,6 +13,7 @@ build_and_run=(
 )
 testing=(
     pulseaudio pulseaudio-utils
+    x11-utils xdotool imagemagick
     desktop-file-utils appstream
     dpkg-dev file fakeroot
     valgrind
