@@ -13,7 +13,7 @@ Application::Application(int &argc, char **argv)
     setApplicationName(QStringLiteral("sesame-pi"));
     setApplicationVersion(QStringLiteral("1.00"));
     setOrganizationName(QStringLiteral("sesame-pi"));
-    setDesktopFileName(QStringLiteral("sesame-pi"));
+    setDesktopFileName(QStringLiteral("io.github.sesame_pi.SesamePi"));
     setWindowIcon(Form1::programIcon());
 }
 
