@@ -28,13 +28,17 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
     , mHeight(height)
     , mPixelsPerLine(pixelsPerLine)
 {
+    // Each board unit's device column and row, and their eighths of a pixel.
+    std::array<int, MaxUnit + 1> columnPhase{};
+    std::array<int, MaxUnit + 1> rowPhase{};
     for (std::size_t unit = 0; unit <= MaxUnit; ++unit) {
         const QPointF px = BoardSurface::toPixels(QPointF(unit, unit)) * devicePixelRatio;
+        int column = 0;
         int row = 0;
-        splitCoordinate(px.x(), mColumn[unit], mPhaseX[unit]);
-        splitCoordinate(px.y(), row, mPhaseY[unit]);
-        mPhaseX[unit] *= PhaseSteps;
-        mRowStart[unit] = row * mPixelsPerLine;
+        splitCoordinate(px.x(), column, columnPhase[unit]);
+        splitCoordinate(px.y(), row, rowPhase[unit]);
+        mColumns[unit].start = column;
+        mRows[unit].start = row * mPixelsPerLine;
     }
 
     // The same pen and ellipse as BoardSurface::Circle with a radius of one
@@ -78,9 +82,7 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
         }
     }
 
-    // Pad the short stamps by repeating a pixel of their own, up to a common
-    // length that is a multiple of four.
-    mStampLength = (mStampLength + 3) / 4 * 4;
+    // Pad the short stamps by repeating a pixel of their own.
     for (Stamp &stamp : mStamps)
         stamp.offsets.resize(static_cast<std::size_t>(mStampLength), stamp.count > 0 ? stamp.offsets[0] : 0);
 
@@ -88,6 +90,11 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
     for (const Stamp &stamp : mStamps)
         for (int i = 0; i < mStampLength; ++i)
             mOffsets.push_back(stamp.offsets[static_cast<std::size_t>(i)]);
+
+    for (std::size_t unit = 0; unit <= MaxUnit; ++unit) {
+        mColumns[unit].phase = static_cast<qsizetype>(columnPhase[unit]) * PhaseSteps * mStampLength;
+        mRows[unit].phase = static_cast<qsizetype>(rowPhase[unit]) * mStampLength;
+    }
 
     // The widest run of units around the centre whose rings all fit.
     constexpr int Middle = MaxUnit / 2;
@@ -113,8 +120,8 @@ bool SeedRing::stampFits(int x, int y) const
         minDy = std::min(minDy, stamp.minDy);
         maxDy = std::max(maxDy, stamp.maxDy);
     }
-    const int column = mColumn[static_cast<std::size_t>(x)];
-    const auto row = static_cast<int>(mRowStart[static_cast<std::size_t>(y)] / mPixelsPerLine);
+    const auto column = static_cast<int>(mColumns[static_cast<std::size_t>(x)].start);
+    const auto row = static_cast<int>(mRows[static_cast<std::size_t>(y)].start / mPixelsPerLine);
     return column + minDx >= 0 && column + maxDx < mWidth && row + minDy >= 0 && row + maxDy < mHeight;
 }
 

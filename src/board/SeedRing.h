@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace sesame {
@@ -26,23 +27,24 @@ public:
     // Stamps the ring of a seed at whole board units (x, y) in the colour
     // argb. Coordinates outside 0 to 480, or a ring that would cross the
     // edge, are left to the caller: see fits().
-    void stamp(quint32 *pixels, int x, int y, quint32 argb) const
+    Q_ALWAYS_INLINE void stamp(quint32 *pixels, int x, int y, quint32 argb) const
     {
-        // Every stamp has the same length (short ones repeat a pixel), so this
-        // loop always runs the same number of times and never mispredicts.
-        // The length is a multiple of four: four stores a turn.
-        const int length = mStampLength;
-        const qint32 *const offsets = mOffsets.data() + static_cast<std::ptrdiff_t>(mPhaseX[x] + mPhaseY[y]) * length;
-        quint32 *const origin = pixels + mRowStart[y] + mColumn[x];
-        for (int i = 0; i < length; i += 4) {
-            const qint32 a = offsets[i];
-            const qint32 b = offsets[i + 1];
-            const qint32 c = offsets[i + 2];
-            const qint32 d = offsets[i + 3];
-            origin[a] = argb;
-            origin[b] = argb;
-            origin[c] = argb;
-            origin[d] = argb;
+        const Place &column = mColumns[static_cast<std::size_t>(x)];
+        const Place &row = mRows[static_cast<std::size_t>(y)];
+        const qint32 *const offsets = mOffsets.data() + (column.phase + row.phase);
+        quint32 *const origin = pixels + row.start + column.start;
+        // Every stamp has the same length (short ones repeat a pixel), so the
+        // stores run straight through; the usual lengths are unrolled.
+        switch (mStampLength) {
+        case 4:
+            return stampFixed(origin, offsets, argb, std::make_index_sequence<4>());
+        case 5:
+            return stampFixed(origin, offsets, argb, std::make_index_sequence<5>());
+        case 6:
+            return stampFixed(origin, offsets, argb, std::make_index_sequence<6>());
+        default:
+            for (int i = 0; i < mStampLength; ++i)
+                origin[offsets[i]] = argb;
         }
     }
 
@@ -53,11 +55,29 @@ public:
     // The number of pixels a ring covers at (x, y), for tests.
     int pixelCount(int x, int y) const
     {
-        return mStamps[static_cast<std::size_t>(mPhaseX[x]) + static_cast<std::size_t>(mPhaseY[y])].count;
+        const auto phase = mColumns[static_cast<std::size_t>(x)].phase + mRows[static_cast<std::size_t>(y)].phase;
+        return mStamps[static_cast<std::size_t>(phase / mStampLength)].count;
     }
 
 private:
     static constexpr int MaxUnit = 480;
+
+    // All offsets are read before the first store: a pixel store could
+    // otherwise, for all the compiler knows, change the offsets.
+    template<std::size_t... I>
+    static void stampFixed(quint32 *origin, const qint32 *offsets, quint32 argb, std::index_sequence<I...>)
+    {
+        const std::array<qint32, sizeof...(I)> at = {offsets[I]...};
+        ((origin[at[I]] = argb), ...);
+    }
+
+    // Where a board unit falls in device pixels: the column (or the start
+    // of the row), and its stamps' place among the offsets.
+    struct Place
+    {
+        qsizetype start = 0;
+        qsizetype phase = 0;
+    };
 
     struct Stamp
     {
@@ -73,13 +93,10 @@ private:
     qsizetype mPixelsPerLine;
     int mStampLength = 0;
     int mFitLowX = 0, mFitHighX = -1, mFitLowY = 0, mFitHighY = -1;
-    // Per board unit: the device column or the start of the device row, and
-    // the stamp's phase (pre-multiplied for x, so that the two add up to the
-    // stamp's index).
-    std::array<int, MaxUnit + 1> mColumn{};
-    std::array<qsizetype, MaxUnit + 1> mRowStart{};
-    std::array<int, MaxUnit + 1> mPhaseX{};
-    std::array<int, MaxUnit + 1> mPhaseY{};
+    // Per board unit; the phases are pre-multiplied so that a column's and a
+    // row's add up to where their stamp's offsets start.
+    std::array<Place, MaxUnit + 1> mColumns{};
+    std::array<Place, MaxUnit + 1> mRows{};
     std::vector<Stamp> mStamps;
     // The stamps' offsets from their centre pixel, mStampLength a stamp, one
     // after the other: the few kilobytes the hot loop reads.
