@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs sesame-pi on the X display it is started on (by xvfb-run) and reports
-# what happened as key=value lines:
+# what happened as key=value lines (window=yes, blue=yes, box=yes, status=N):
 #   x-session.sh BINARY term    wait for the window, then SIGTERM
 #   x-session.sh BINARY clicks  click "1,000", then Exit, and answer the box
 # No window manager runs: the window is unframed, its client area at 358,68.
@@ -25,7 +25,7 @@ if [ "$mode" = clicks ]; then
     xdotool mousemove $((358 + 184 + 39)) $((68 + 496 + 20)) click 1
     sleep 1
     # Blue pixels in the board's inner area.
-    echo "blue=$(import -window root -crop 523x419+384+134 -depth 8 txt:- | grep -ci '#0000FF ')"
+    import -window root -crop 523x419+384+134 -depth 8 txt:- | grep -qi '#0000FF ' && echo blue=yes
     xdotool mousemove $((358 + 64 + 36)) $((68 + 584 + 16)) click 1
     wait_for_window 'Scatter sesame seeds to find pi !' && echo box=yes
     # Qt gives its modal box the keyboard; Return answers its one button.
