@@ -89,8 +89,6 @@ private slots:
     void scriptedSeeds();
 
     void runOrder();
-    void runResultsMatchTheBoard_data();
-    void runResultsMatchTheBoard();
     void runReseedsFromTheClock();
     void storeKeepsEarlierLargerRun();
     void runRefusesBadSizes_data();
@@ -192,42 +190,6 @@ void TestSeedScatterRun::runOrder()
     QCOMPARE(e.mid(0, 5), QStringList({"Stop", "Close", "FileName=pinpon.wav", "Open", "Sound"}));
     QVERIFY(e[5].startsWith("Label2="));
     QVERIFY(e[6].startsWith("Label4="));
-}
-
-void TestSeedScatterRun::runResultsMatchTheBoard_data()
-{
-    QTest::addColumn<int>("n");
-    for (int n : SeedScatterRun::RunSizes)
-        QTest::addRow("%d", n) << n;
-}
-
-void TestSeedScatterRun::runResultsMatchTheBoard()
-{
-    QFETCH(int, n);
-    auto rig = std::make_unique<Rig>();
-    rig->run(n);
-
-    int inside = 0;
-    for (int i = 1; i <= n; ++i) {
-        const auto x = rig->store.seedX[size_t(i)];
-        const auto y = rig->store.seedY[size_t(i)];
-        QVERIFY(x >= 40 && x <= 439 && y >= 40 && y <= 439);
-        inside += IsInside(x, y);
-    }
-    QCOMPARE(rig->journal.caption("Label4"), QString::number(inside));
-    QCOMPARE(rig->journal.caption("Label2").toDouble(), 4.0 * inside / n);
-    QVERIFY(!rig->journal.caption("Label2").contains('e'));
-
-    // The last seed is drawn last, in its colour.
-    const auto x = rig->store.seedX[size_t(n)];
-    const auto y = rig->store.seedY[size_t(n)];
-    const QPoint at = BoardSurface::toPixels(QPointF(x, y)).toPoint();
-    const QImage around = rig->board.surface().image().copy(at.x() - 2, at.y() - 2, 5, 5);
-    const QRgb expected = IsInside(x, y) ? 0xff0000ff : 0xffff0000;
-    bool found = false;
-    for (int i = 0; i < 25; ++i)
-        found |= around.pixel(i % 5, i / 5) == expected;
-    QVERIFY(found);
 }
 
 void TestSeedScatterRun::runReseedsFromTheClock()
