@@ -220,8 +220,8 @@ int main(int argc, char **argv)
         random.Randomize(clock += 0.37f);
         long long inside = 0;
         for (int i = 0; i < N; ++i) {
-            const auto x = SeedCoordinate(random.Rnd());
-            const auto y = SeedCoordinate(random.Rnd());
+            const auto x = SeedCoordinateFromBits(random.RndBits());
+            const auto y = SeedCoordinateFromBits(random.RndBits());
             inside += IsInside(x, y);
         }
         sink = inside;

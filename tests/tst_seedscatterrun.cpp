@@ -33,15 +33,15 @@ struct Journal : MediaControl, ResultCaptions
     }
 };
 
-// A random source that replays given fractions.
+// A random source that replays given fractions, in 2^-24ths.
 struct ScriptedRandom
 {
-    std::deque<float> fractions;
-    float Rnd()
+    std::deque<std::uint32_t> fractions;
+    std::uint32_t RndBits()
     {
-        const float r = fractions.front();
+        const std::uint32_t bits = fractions.front();
         fractions.pop_front();
-        return r;
+        return bits;
     }
 };
 
@@ -56,10 +56,10 @@ struct NullPen
     void DrawSeed(int, int, int) { }
 };
 
-// The fraction whose seed coordinate is c.
-float fractionFor(int c)
+// The smallest fraction, in 2^-24ths, whose seed coordinate is c.
+std::uint32_t bitsFor(int c)
 {
-    return (c - SeedLow + 0.5f) / SeedSpan;
+    return static_cast<std::uint32_t>((std::uint64_t(c - SeedLow) << 24) / SeedSpan + 1);
 }
 
 // A whole run with its parts.
@@ -83,6 +83,7 @@ class TestSeedScatterRun : public QObject
 private slots:
     void seedCoordinate_data();
     void seedCoordinate();
+    void wholeNumberCoordinates();
     void classifier_data();
     void classifier();
     void scriptedSeeds_data();
@@ -106,7 +107,7 @@ void TestSeedScatterRun::seedCoordinate_data()
     QTest::newRow("half") << 0.5f << 240;
     QTest::newRow("largest fraction never gives 440") << 1.0f - 0x1.0p-24f << 439;
     QTest::newRow("just below a step") << 0.0025f - 0x1.0p-24f << 40;
-    QTest::newRow("one step") << fractionFor(41) << 41;
+    QTest::newRow("one step") << 0.0025f + 0x1.0p-24f << 41;
 }
 
 void TestSeedScatterRun::seedCoordinate()
@@ -114,6 +115,14 @@ void TestSeedScatterRun::seedCoordinate()
     QFETCH(float, fraction);
     QFETCH(int, coordinate);
     QCOMPARE(int(SeedCoordinate(fraction)), coordinate);
+}
+
+void TestSeedScatterRun::wholeNumberCoordinates()
+{
+    // The whole-number form agrees with the fraction's for every fraction.
+    for (std::uint32_t bits = 0; bits < (1u << 24); ++bits)
+        if (SeedCoordinateFromBits(bits) != SeedCoordinate(float(bits) * 0x1.0p-24f))
+            QFAIL(qPrintable(QStringLiteral("they differ at %1 / 2^24").arg(bits)));
 }
 
 void TestSeedScatterRun::classifier_data()
@@ -162,7 +171,7 @@ void TestSeedScatterRun::scriptedSeeds()
     QFETCH(int, inside);
     ScriptedRandom random;
     for (const QPoint &seed : seeds)
-        random.fractions.insert(random.fractions.end(), {fractionFor(seed.x()), fractionFor(seed.y())});
+        random.fractions.insert(random.fractions.end(), {bitsFor(seed.x()), bitsFor(seed.y())});
     SeedStore store;
     RecordingPen pen;
     const int n = int(seeds.size());

@@ -78,7 +78,7 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
                     stamp.maxDy = std::max(stamp.maxDy, dy);
                 }
             }
-            mStampLength = std::max(mStampLength, stamp.count);
+            mStampLength = std::max<qsizetype>(mStampLength, stamp.count);
         }
     }
 

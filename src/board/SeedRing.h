@@ -91,8 +91,10 @@ private:
     int mWidth;
     int mHeight;
     qsizetype mPixelsPerLine;
-    int mStampLength = 0;
-    int mFitLowX = 0, mFitHighX = -1, mFitLowY = 0, mFitHighY = -1;
+    // What stamp() and fits() read for every seed, kept in a type that a
+    // pixel store (32 bits) cannot alias, so that it stays in registers.
+    qsizetype mStampLength = 0;
+    qsizetype mFitLowX = 0, mFitHighX = -1, mFitLowY = 0, mFitHighY = -1;
     // Per board unit; the phases are pre-multiplied so that a column's and a
     // row's add up to where their stamp's offsets start.
     std::array<Place, MaxUnit + 1> mColumns{};

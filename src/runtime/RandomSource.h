@@ -22,7 +22,10 @@ public:
     // multiple of 2^-24 and therefore exact in single precision. Each 64-bit
     // output of the generator serves two fractions, its top 24 bits and then
     // the 24 below them.
-    float Rnd()
+    float Rnd() { return static_cast<float>(RndBits()) * 0x1.0p-24f; }
+
+    // The same fraction as Rnd, as the whole number of 2^-24 it is.
+    std::uint32_t RndBits()
     {
         std::uint64_t bits = 0;
         if (mSpareBits != NoSpare) {
@@ -33,7 +36,7 @@ public:
             bits = output >> 40;
             mSpareBits = (output >> 16) & 0xffffff;
         }
-        return static_cast<float>(bits) * 0x1.0p-24f;
+        return static_cast<std::uint32_t>(bits);
     }
 
     std::uint64_t next()
