@@ -29,7 +29,7 @@ public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
 
-    // A control by its name ("Command1", "Label2", ...).
+    // The controls by number: command(1) is Command1, label(2) is Label2.
     QPushButton *command(int number) const;
     QLabel *label(int number) const;
     PictureBox *picture1() const { return mPicture1; }

@@ -36,15 +36,6 @@ void PictureBox::showEvent(QShowEvent *event)
     QFrame::showEvent(event);
 }
 
-bool PictureBox::event(QEvent *event)
-{
-    // Moving to a screen of another resolution: keep the picture, redrawn
-    // at the new one.
-    if (event->type() == QEvent::ScreenChangeInternal)
-        matchScreenResolution();
-    return QFrame::event(event);
-}
-
 void PictureBox::matchScreenResolution()
 {
     const qreal ratio = devicePixelRatioF();

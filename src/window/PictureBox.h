@@ -23,9 +23,10 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    bool event(QEvent *event) override;
 
 private:
+    // Moving to a screen of another resolution keeps the picture, redrawn at
+    // the new one; checked whenever the box is shown or painted.
     void matchScreenResolution();
 
     Board mBoard;
