@@ -7,9 +7,6 @@
 #   share/icons/hicolor/<size>/apps/<app id>.{png,svg}
 #   share/doc/sesame-pi/copyright                 the licence
 
-# The application id names the desktop entry, the AppStream component and
-# the icon alike.
-set(SESAME_PI_APP_ID "io.github.sesame_pi.SesamePi")
 set(SESAME_PI_ICON_SIZES 32 48 64 128 256)
 set(SESAME_PI_CHIMES pinpon.wav endpinpon.wav)
 

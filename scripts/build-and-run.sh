@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh run
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSESAME_PI_WERROR=ON
 cmake --build build -j2 --target sesame-pi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

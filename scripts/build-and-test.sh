@@ -7,11 +7,11 @@ cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh test
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSESAME_PI_WERROR=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
 
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSESAME_PI_SANITIZE=ON -DSESAME_PI_BUILD_BENCH=OFF
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSESAME_PI_SANITIZE=ON -DSESAME_PI_WERROR=ON -DSESAME_PI_BUILD_BENCH=OFF
 cmake --build build-sanitize -j2
 # Leaks inside system libraries are suppressed (tests/lsan.supp); the
 # program's own are reported and fail the test.
