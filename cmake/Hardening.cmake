@@ -1,7 +1,8 @@
 # Hardened binaries in every build, whether a distribution's build flags come
-# along or not: position-independent executables, stack protection, checked
-# libc calls where the compiler can see buffer sizes, and relocations that are
-# resolved at start-up and then made read-only.
+# along or not: position-independent executables, stack protection (canaries,
+# and stack clash and control-flow protection where the compiler has them),
+# checked libc calls where the compiler can see buffer sizes, and relocations
+# that are resolved at start-up and then made read-only.
 #
 # Flags a distribution already passes (Debian's dpkg-buildflags put
 # -D_FORTIFY_SOURCE=2 into CPPFLAGS, for one) are left as they are.
