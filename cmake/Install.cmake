@@ -1,13 +1,18 @@
 # What "cmake --install" puts where, under the usual GNU directory names:
 #
 #   bin/sesame-pi
+#   libexec/sesame-pi/sesame-pi-chimes           the chime player (its own rule, with the program)
 #   share/sesame-pi/{pinpon,endpinpon}.wav       the chimes, found from bin/ as ../share/sesame-pi
 #   share/applications/<app id>.desktop
 #   share/metainfo/<app id>.metainfo.xml
 #   share/icons/hicolor/<size>/apps/<app id>.{png,svg}
-#   share/doc/sesame-pi/copyright                 the licence
+#   share/man/man1/sesame-pi.1                    the manual page
+#   share/doc/sesame-pi/copyright                 the licence (SESAME_PI_INSTALL_LICENSE)
 
-set(SESAME_PI_ICON_SIZES 32 48 64 128 256)
+option(SESAME_PI_INSTALL_LICENSE
+    "Install LICENSE as share/doc/sesame-pi/copyright (a distribution package brings its own)" ON)
+
+set(SESAME_PI_ICON_SIZES 16 22 24 32 48 64 128 256)
 set(SESAME_PI_CHIMES pinpon.wav endpinpon.wav)
 
 # The program links only libraries from the system's own directories: no
@@ -34,6 +39,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/assets/sesame-pi.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${SESAME_PI_APP_ID}.svg)
 
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
-        DESTINATION ${CMAKE_INSTALL_DOCDIR}
-        RENAME copyright)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/sesame-pi.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+if(SESAME_PI_INSTALL_LICENSE)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+            DESTINATION ${CMAKE_INSTALL_DOCDIR}
+            RENAME copyright)
+endif()
