@@ -1,5 +1,6 @@
-# The Debian package, made by "cpack -G DEB" in the build directory:
-# sesame-pi_<version>_<architecture>.deb, installing under /usr.
+# A quick local Debian package, made by "cpack -G DEB" in the build directory:
+# sesame-pi_<version>_<architecture>.deb, installing under /usr. The package
+# for release is built from debian/ with dpkg-buildpackage.
 
 set(CPACK_PACKAGE_NAME "sesame-pi")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
@@ -23,11 +24,11 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
-# Libraries as dpkg-shlibdeps finds them, plus the captions' font, which
-# nothing links against.
+# Libraries as dpkg-shlibdeps finds them. The program does without the rest,
+# as in debian/control: the captions fall back to the system's sans-serif
+# face, the chimes go silent without a sound server, and Wayland sessions
+# want the Qt plugin.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
-# The chimes need a sound server; without one the program runs silently.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, pulseaudio | pipewire-pulse, qt6-wayland")
 
 include(CPack)
