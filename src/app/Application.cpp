@@ -1,6 +1,6 @@
 #include "Application.h"
 
-#include "runtime/ErrorReport.h"
+#include "window/ErrorReport.h"
 #include "window/Form1.h"
 
 #include <exception>
@@ -11,9 +11,9 @@ Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("sesame-pi"));
-    setApplicationVersion(QStringLiteral("1.00"));
+    setApplicationVersion(QStringLiteral(SESAME_PI_VERSION));
     setOrganizationName(QStringLiteral("sesame-pi"));
-    setDesktopFileName(QStringLiteral("io.github.sesame_pi.SesamePi"));
+    setDesktopFileName(QStringLiteral(SESAME_PI_APP_ID));
     setWindowIcon(Form1::programIcon());
 }
 

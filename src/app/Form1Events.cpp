@@ -1,29 +1,35 @@
 #include "Form1Events.h"
 
-#include "runtime/MsgBox.h"
+#include "runtime/NumberText.h"
 #include "runtime/Timer.h"
-#include "sound/SoundEffectControl.h"
+#include "sound/PlayerControl.h"
 #include "window/Form1.h"
+#include "window/FormLayout.h"
+#include "window/MsgBox.h"
 #include "window/PictureBox.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace sesame {
+
+static_assert(std::all_of(CountButtons.begin(), CountButtons.end(),
+                          [](CountButton button) { return button.seeds <= SeedStore::Capacity; }),
+              "a count button scatters more seeds than the store holds");
 
 Form1Events::Form1Events(Form1 &form)
     : QObject(&form)
     , mForm(form)
     , mCue(form.mmControl1())
-    , mRun(form.seedStore(), form.picture1()->board(), mCue, mRandom, form, Timer)
+    , mRun(*mSeedStore, form.picture1()->board(), mCue, mRandom, Timer)
 {
     connect(&form, &Form1::Activate, this, &Form1Events::Form_Activate);
-    connect(form.command(1), &QPushButton::clicked, this, &Form1Events::Command1_Click);
-    connect(form.command(2), &QPushButton::clicked, this, &Form1Events::Command2_Click);
-    connect(form.command(3), &QPushButton::clicked, this, &Form1Events::Command3_Click);
-    connect(form.command(4), &QPushButton::clicked, this, &Form1Events::Command4_Click);
-    connect(form.command(7), &QPushButton::clicked, this, &Form1Events::Command7_Click);
+    for (const CountButton button : CountButtons)
+        connect(form.command(button.command), &QPushButton::clicked, this,
+                [this, seeds = button.seeds] { CountButton_Click(seeds); });
     connect(form.command(6), &QPushButton::clicked, this, &Form1Events::Command6_Click);
     connect(form.command(5), &QPushButton::clicked, this, &Form1Events::Command5_Click);
 }
@@ -31,32 +37,13 @@ Form1Events::Form1Events(Form1 &form)
 void Form1Events::Form_Activate()
 {
     mForm.picture1()->board().DrawBoard();
-    mForm.picture1()->update();
 }
 
-void Form1Events::Command1_Click()
+void Form1Events::CountButton_Click(int seeds)
 {
-    Scatter(10);
-}
-
-void Form1Events::Command2_Click()
-{
-    Scatter(100);
-}
-
-void Form1Events::Command3_Click()
-{
-    Scatter(1000);
-}
-
-void Form1Events::Command4_Click()
-{
-    Scatter(10000);
-}
-
-void Form1Events::Command7_Click()
-{
-    Scatter(50000);
+    const RunResult result = mRun(seeds);
+    mForm.label(2)->setText(NumberText(result.estimate));
+    mForm.label(4)->setText(NumberText(result.inside));
 }
 
 // Init: a clean board and no results; the seeds stay in the store.
@@ -64,26 +51,19 @@ void Form1Events::Command6_Click()
 {
     Board &board = mForm.picture1()->board();
     board.ClearBoard();
-    mForm.setEstimateCaption(QString());
-    mForm.setCountCaption(QString());
+    mForm.label(2)->clear();
+    mForm.label(4)->clear();
     board.DrawBoard();
-    mForm.picture1()->update();
 }
 
 // Exit: the leaving chime, the question, and on OK the end.
 void Form1Events::Command5_Click()
 {
     mCue(ExitCueFile);
-    if (MsgBox(&mForm, ExitPrompt.toString(), ExitTitle.toString()) == MsgBoxOk) {
+    if (MsgBox(&mForm, FormLayout::ExitPrompt.toString(), FormLayout::ExitTitle.toString()) == MsgBoxOk) {
         mForm.close();
         QCoreApplication::exit(0);
     }
-}
-
-void Form1Events::Scatter(int n)
-{
-    mRun(n);
-    mForm.picture1()->update();
 }
 
 } // namespace sesame

@@ -1,12 +1,17 @@
 #include "Startup.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QSocketNotifier>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,16 +19,27 @@ namespace sesame {
 
 namespace {
 
-void sayNoDisplay(const char *why)
-{
-    std::fprintf(stderr, "sesame-pi: cannot open a window: %s\n", why);
-    std::fflush(stderr);
-}
-
 bool isSet(const char *name)
 {
     const char *value = std::getenv(name);
     return value && *value;
+}
+
+// Why no window could be opened, as one line's worth.
+QByteArray whyNoWindow(const QString &qtSays)
+{
+    const QString waylandPlugin
+        = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqwayland-generic.so");
+    if (isSet("WAYLAND_DISPLAY") && !isSet("DISPLAY") && !QFileInfo::exists(waylandPlugin))
+        return "the Qt Wayland platform plugin is not installed (Debian package qt6-wayland)";
+    if (qtSays.contains(QLatin1String("could not connect to display"))) {
+        if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY"))
+            return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+        return "the display cannot be reached";
+    }
+    if (qtSays.contains(QLatin1String("no Qt platform plugin")))
+        return "the display cannot be reached";
+    return qtSays.section(QLatin1Char('\n'), 0, 0).toLocal8Bit();
 }
 
 QtMessageHandler previousHandler = nullptr;
@@ -31,10 +47,8 @@ QtMessageHandler previousHandler = nullptr;
 void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type == QtFatalMsg) {
-        sayNoDisplay(message.contains(QLatin1String("could not connect to display"))
-                             || message.contains(QLatin1String("no Qt platform plugin"))
-                         ? "the display cannot be reached"
-                         : qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+        std::fprintf(stderr, "sesame-pi: cannot open a window: %s\n", whyNoWindow(message).constData());
+        std::fflush(stderr);
         std::_Exit(NoDisplayExitStatus);
     }
     // The platform plugin's own account of why it failed says the same thing
@@ -49,18 +63,46 @@ std::array<int, 2> signalPipe{-1, -1};
 
 void onTerminationSignal(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
 
-bool checkDisplay()
+bool answerInformationalArguments(int argc, char **argv)
 {
-    if (isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))
-        return true;
-    sayNoDisplay("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
-    return false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("sesame-pi %s\n", SESAME_PI_VERSION);
+            return false;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: sesame-pi [--help] [--version]\n"
+                        "Scatter sesame seeds to find an approximate value of pi: a window in which\n"
+                        "random seeds fall on a square board with a circle in it, and four times the\n"
+                        "share of seeds inside the circle estimates pi.\n"
+                        "\n"
+                        "  --help     show this help and exit\n"
+                        "  --version  show the version and exit\n"
+                        "\n"
+                        "Qt's own options (such as -platform NAME) are honoured; nothing else is\n"
+                        "read. See sesame-pi(1).\n");
+            return false;
+        }
+    }
+    return true;
+}
+
+void avoidStartingASessionBus()
+{
+    if (isSet("DBUS_SESSION_BUS_ADDRESS"))
+        return;
+    const QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtimeDir.isEmpty() && QFileInfo(QFile::decodeName(runtimeDir + "/bus")).exists())
+        return; // libdbus finds the user's bus there by itself
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }
 
 void guardPlatformStartup()
@@ -76,7 +118,7 @@ void endPlatformStartupGuard()
 
 void quitOnTerminationSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe.data()) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe.data()) != 0)
         return;
     auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {

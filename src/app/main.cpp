@@ -7,8 +7,9 @@ int main(int argc, char **argv)
 {
     using namespace sesame;
 
-    if (!checkDisplay())
-        return NoDisplayExitStatus;
+    if (!answerInformationalArguments(argc, argv))
+        return 0;
+    avoidStartingASessionBus();
 
     guardPlatformStartup();
     Application app(argc, argv);

@@ -24,6 +24,7 @@ void Board::makeRing()
 void Board::ClearBoard()
 {
     mSurface.Cls();
+    changed();
 }
 
 void Board::DrawBoard()
@@ -37,11 +38,12 @@ void Board::DrawBoard()
     mSurface.Line(bottomLeft, bottomRight, QBColor(Black));
     mSurface.Line(topLeft, bottomLeft, QBColor(Black));
     mSurface.Circle(QPointF(Centre, Centre), Radius, QBColor(Black), Aspect);
+    changed();
 }
 
 void Board::DrawSeed(int x, int y, int paletteIndex)
 {
-    seedPen().DrawSeed(x, y, paletteIndex);
+    seedPen().DrawSeed(x, y, paletteIndex); // the pen reports the change
 }
 
 void Board::drawSeedSlowly(int x, int y, int paletteIndex)

@@ -4,6 +4,7 @@
 #include "SeedRing.h"
 #include "runtime/Palette.h"
 
+#include <functional>
 #include <memory>
 
 namespace sesame {
@@ -28,16 +29,23 @@ public:
     const BoardSurface &surface() const { return mSurface; }
     void setDevicePixelRatio(qreal ratio);
 
+    // Called after every change of the picture: its owner repaints itself.
+    void setChangeHandler(std::function<void()> handler) { mChanged = std::move(handler); }
+
     void ClearBoard();
     void DrawBoard();
     void DrawSeed(int x, int y, int paletteIndex);
 
     // A pen for many seeds in a row, holding on to the pixels between them.
     // Draws exactly as DrawSeed; nothing else may draw on the board while one
-    // is in use.
+    // is in use. The board reports its change once, when the pen is done.
     class SeedPen
     {
     public:
+        SeedPen(const SeedPen &) = delete;
+        SeedPen &operator=(const SeedPen &) = delete;
+        ~SeedPen() { mBoard.changed(); }
+
         void DrawSeed(int x, int y, int paletteIndex)
         {
             const quint32 argb = 0xff000000u | QBColor(paletteIndex);
@@ -61,9 +69,15 @@ public:
 private:
     void drawSeedSlowly(int x, int y, int paletteIndex);
     void makeRing();
+    void changed() const
+    {
+        if (mChanged)
+            mChanged();
+    }
 
     BoardSurface mSurface;
     std::unique_ptr<SeedRing> mRing;
+    std::function<void()> mChanged;
 };
 
 } // namespace sesame

@@ -41,8 +41,9 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
         mRows[unit].start = row * mPixelsPerLine;
     }
 
-    // The same pen and ellipse as BoardSurface::Circle with a radius of one
-    // unit, drawn around a fixed pixel of a scratch image at each phase.
+    // The ellipse BoardSurface::Circle draws for a radius of one unit, with a
+    // pen like the board's (solid, one logical pixel), drawn around a fixed
+    // pixel of a scratch image at each phase.
     const double across = BoardSurface::PixelWidth / BoardSurface::ScaleWidth;
     const int side = static_cast<int>(std::ceil(8 * devicePixelRatio)) + 8;
     const int centre = side / 2;

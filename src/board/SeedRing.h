@@ -14,7 +14,8 @@ namespace sesame {
 // a large run draws fifty thousand of them: going through QPainter for each
 // costs a hundred times more than the rest of the run. So the ring is drawn
 // once per sub-pixel position (in eighths of a device pixel) into small
-// stamps with the same pen, and a seed then costs a few pixel stores.
+// stamps with a pen like the board's, and a seed then costs a few pixel
+// stores.
 class SeedRing
 {
 public:
@@ -51,13 +52,6 @@ public:
     // Whether stamp() may be used at (x, y): every ring of the board's
     // square fits, only those near the image's edges may not.
     bool fits(int x, int y) const { return x >= mFitLowX && x <= mFitHighX && y >= mFitLowY && y <= mFitHighY; }
-
-    // The number of pixels a ring covers at (x, y), for tests.
-    int pixelCount(int x, int y) const
-    {
-        const auto phase = mColumns[static_cast<std::size_t>(x)].phase + mRows[static_cast<std::size_t>(y)].phase;
-        return mStamps[static_cast<std::size_t>(phase / mStampLength)].count;
-    }
 
 private:
     static constexpr int MaxUnit = 480;

@@ -16,20 +16,12 @@ inline constexpr int SeedSpan = 400; // seeds take SeedLow to SeedLow + SeedSpan
 inline constexpr int CircleCentre = 240;
 inline constexpr int CircleRadiusSquared = 200 * 200;
 
-// A seed coordinate from a random fraction 0 <= r < 1: 40 to 439. The
-// product is formed in double precision, so 440 cannot occur. The value is
-// positive, so truncation is the floor, without a call into the maths library.
-inline std::int16_t SeedCoordinate(float r)
-{
-    return static_cast<std::int16_t>(static_cast<int>(static_cast<double>(r) * SeedSpan + SeedLow));
-}
-
-// The same coordinate from the fraction's 24 bits (r = bits / 2^24), in
-// whole numbers: bits x 400 / 2^24 is exact in double precision, so its floor
-// is the shift, and the two functions agree for every fraction. This one
-// spares a run three conversions to and from floating point per coordinate,
+// A seed coordinate, floor(r x 400 + 40), from a random fraction r given as
+// its 24 bits (r = bits / 2^24): bits x 400 / 2^24 is exact in double
+// precision, so its floor is the shift, and 440 cannot occur. Whole numbers
+// spare a run three conversions to and from floating point per coordinate,
 // a third of the time it takes to draw the numbers.
-inline std::int16_t SeedCoordinateFromBits(std::uint32_t bits)
+inline std::int16_t SeedCoordinate(std::uint32_t bits)
 {
     return static_cast<std::int16_t>(((std::uint64_t{bits} * SeedSpan) >> 24) + SeedLow);
 }
@@ -64,8 +56,8 @@ template<class Random, class Pen> long long ScatterSeeds(SeedStore &store, int n
     Random local = random;
     for (int i = 1; i <= n; ++i) {
         const auto at = static_cast<std::size_t>(i);
-        store.seedX[at] = SeedCoordinateFromBits(local.RndBits());
-        store.seedY[at] = SeedCoordinateFromBits(local.RndBits());
+        store.seedX[at] = SeedCoordinate(local.RndBits());
+        store.seedY[at] = SeedCoordinate(local.RndBits());
         const std::int16_t x = store.seedX[at];
         const std::int16_t y = store.seedY[at];
         // A choice of colour rather than a branch: a fifth of the seeds fall

@@ -2,7 +2,6 @@
 
 #include "ScatterArithmetic.h"
 #include "board/Board.h"
-#include "runtime/NumberText.h"
 #include "runtime/RandomSource.h"
 #include "sound/SoundCue.h"
 
@@ -13,17 +12,16 @@
 namespace sesame {
 
 SeedScatterRun::SeedScatterRun(SeedStore &store, Board &board, SoundCue &cue, RandomSource &random,
-                               ResultCaptions &captions, std::function<float()> clock)
+                               std::function<float()> clock)
     : mStore(store)
     , mBoard(board)
     , mCue(cue)
     , mRandom(random)
-    , mCaptions(captions)
     , mClock(std::move(clock))
 {
 }
 
-void SeedScatterRun::operator()(int n)
+RunResult SeedScatterRun::operator()(int n)
 {
     if (n < 1 || n > SeedStore::Capacity)
         throw std::invalid_argument("a run takes 1 to " + std::to_string(SeedStore::Capacity) + " seeds, not "
@@ -34,12 +32,12 @@ void SeedScatterRun::operator()(int n)
     mBoard.DrawBoard();
     mRandom.Randomize(mClock());
 
-    Board::SeedPen pen = mBoard.seedPen();
-    const long long insideCount = ScatterSeeds(mStore, n, mRandom, pen);
-
-    const double piEstimate = PiEstimate(insideCount, n);
-    mCaptions.setEstimateCaption(QString::fromStdString(NumberText(piEstimate)));
-    mCaptions.setCountCaption(QString::fromStdString(NumberText(insideCount)));
+    long long inside = 0;
+    {
+        Board::SeedPen pen = mBoard.seedPen();
+        inside = ScatterSeeds(mStore, n, mRandom, pen);
+    }
+    return {inside, PiEstimate(inside, n)};
 }
 
 } // namespace sesame

@@ -6,7 +6,7 @@
 namespace sesame {
 
 // The program's pseudo-random source: Randomize re-seeds it from a number,
-// Rnd yields the next fraction. Same seed number, same sequence.
+// RndBits yields the next fraction. Same seed number, same sequence.
 //
 // xoshiro256** underneath, its whole state filled by SplitMix64 from the bits
 // of the seed number, so that seeds a clock tick apart start unrelated
@@ -18,13 +18,10 @@ public:
 
     void Randomize(float seed);
 
-    // Next fraction r, 0 <= r < 1, carrying 24 random bits: every value is a
-    // multiple of 2^-24 and therefore exact in single precision. Each 64-bit
-    // output of the generator serves two fractions, its top 24 bits and then
-    // the 24 below them.
-    float Rnd() { return static_cast<float>(RndBits()) * 0x1.0p-24f; }
-
-    // The same fraction as Rnd, as the whole number of 2^-24 it is.
+    // The next fraction r, 0 <= r < 1, as the whole number of 2^-24 it is:
+    // 24 random bits, so r is exact in single precision. Each 64-bit output
+    // of the generator serves two fractions, its top 24 bits and then the 24
+    // below them.
     std::uint32_t RndBits()
     {
         std::uint64_t bits = 0;
@@ -39,6 +36,7 @@ public:
         return static_cast<std::uint32_t>(bits);
     }
 
+private:
     std::uint64_t next()
     {
         const std::uint64_t result = rotl(mState[1] * 5, 7) * 9;
@@ -52,7 +50,6 @@ public:
         return result;
     }
 
-private:
     static constexpr std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
     static constexpr std::uint64_t NoSpare = ~std::uint64_t{0};

@@ -2,7 +2,7 @@
 
 #include "FormLayout.h"
 #include "PictureBox.h"
-#include "sound/SoundEffectControl.h"
+#include "sound/PlayerControl.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -61,28 +61,29 @@ void Form1::createControls()
         const QString name = toString(spec.name);
         const QString caption = toString(spec.caption);
         QWidget *widget = nullptr;
+        const auto number = static_cast<std::size_t>(spec.name.back().digitValue());
         switch (spec.kind) {
         case Kind::PictureBox:
-            if (name == QLatin1String("Picture1")) {
-                mPicture1 = new PictureBox(this);
-                mPicture1->setAccessibleName(tr("Board"));
-                widget = mPicture1;
-            } else {
-                mPicture2 = new QLabel(this);
-                mPicture2->setPixmap(QPixmap(QStringLiteral(":/sesame-pi/emblem.jpg")));
-                mPicture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                mPicture2->setFocusPolicy(Qt::StrongFocus);
-                mPicture2->setBackgroundRole(QPalette::Base);
-                mPicture2->setForegroundRole(QPalette::Text);
-                mPicture2->setAutoFillBackground(true);
-                mPicture2->setAccessibleName(tr("Emblem"));
-                widget = mPicture2;
-            }
+            mPicture1 = new PictureBox(this);
+            mPicture1->setAccessibleName(tr("Board"));
+            widget = mPicture1;
+            break;
+        case Kind::ImageBox:
+            mPicture2 = new QLabel(this);
+            mPicture2->setPixmap(QPixmap(QStringLiteral(":/sesame-pi/emblem.jpg")));
+            mPicture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            mPicture2->setFocusPolicy(Qt::StrongFocus);
+            mPicture2->setBackgroundRole(QPalette::Base);
+            mPicture2->setForegroundRole(QPalette::Text);
+            mPicture2->setAutoFillBackground(true);
+            mPicture2->setAccessibleName(tr("Emblem"));
+            widget = mPicture2;
             break;
         case Kind::CommandButton: {
             auto *button = new QPushButton(caption, this);
             button->setAutoDefault(false);
             button->setDefault(false);
+            mCommands.at(number) = button;
             widget = button;
             break;
         }
@@ -94,12 +95,13 @@ void Form1::createControls()
             label->setAutoFillBackground(true);
             label->setFocusPolicy(Qt::NoFocus);
             label->setTextFormat(Qt::PlainText);
+            mLabels.at(number) = label;
             widget = label;
             break;
         }
         case Kind::MultimediaControl:
             // Never seen and never operated: a control with no widget.
-            mMMControl1 = new SoundEffectControl(this);
+            mMMControl1 = new PlayerControl(PlayerControl::defaultPlayerPath(), PlayerControl::defaultSearchDirs(), this);
             mMMControl1->setObjectName(name);
             continue;
         }
@@ -120,26 +122,6 @@ void Form1::createControls()
         if (!qobject_cast<QLabel *>(child) || child == mPicture2)
             child->raise();
     mPicture1->setFocus();
-}
-
-QPushButton *Form1::command(int number) const
-{
-    return findChild<QPushButton *>(QStringLiteral("Command%1").arg(number), Qt::FindDirectChildrenOnly);
-}
-
-QLabel *Form1::label(int number) const
-{
-    return findChild<QLabel *>(QStringLiteral("Label%1").arg(number), Qt::FindDirectChildrenOnly);
-}
-
-void Form1::setEstimateCaption(const QString &text)
-{
-    label(2)->setText(text);
-}
-
-void Form1::setCountCaption(const QString &text)
-{
-    label(4)->setText(text);
 }
 
 bool Form1::event(QEvent *event)

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "estimate/SeedScatterRun.h"
-#include "estimate/SeedStore.h"
-
 #include <QWidget>
 
-#include <memory>
+#include <array>
 
 class QLabel;
 class QPushButton;
@@ -13,15 +10,13 @@ class QPushButton;
 namespace sesame {
 
 class PictureBox;
-class SoundEffectControl;
+class PlayerControl;
 
 // The program's one window: the board, the count buttons, Init and Exit, the
-// results and the notices, laid out from FormLayout. It owns its controls,
-// the media control the chimes play through, and the store of the seeds.
-//
-// It writes the results of a run into Label2 and Label4. What the buttons do
-// is for whoever connects to them.
-class Form1 : public QWidget, public ResultCaptions
+// results and the notices, laid out from FormLayout. It owns its controls and
+// the media control the chimes play through. What the buttons do is for
+// whoever connects to them.
+class Form1 : public QWidget
 {
     Q_OBJECT
 
@@ -30,15 +25,11 @@ public:
     ~Form1() override;
 
     // The controls by number: command(1) is Command1, label(2) is Label2.
-    QPushButton *command(int number) const;
-    QLabel *label(int number) const;
+    QPushButton *command(int number) const { return mCommands.at(static_cast<std::size_t>(number)); }
+    QLabel *label(int number) const { return mLabels.at(static_cast<std::size_t>(number)); }
     PictureBox *picture1() const { return mPicture1; }
     QLabel *picture2() const { return mPicture2; }
-    SoundEffectControl &mmControl1() const { return *mMMControl1; }
-    SeedStore &seedStore() { return *mSeedStore; }
-
-    void setEstimateCaption(const QString &text) override;
-    void setCountCaption(const QString &text) override;
+    PlayerControl &mmControl1() const { return *mMMControl1; }
 
     // The window's icon: the 32 x 32 picture, with larger renderings of it
     // for docks and task switchers.
@@ -59,10 +50,11 @@ protected:
 private:
     void createControls();
 
+    std::array<QPushButton *, 8> mCommands{}; // by number; 0 unused
+    std::array<QLabel *, 8> mLabels{};
     PictureBox *mPicture1 = nullptr;
     QLabel *mPicture2 = nullptr;
-    SoundEffectControl *mMMControl1 = nullptr;
-    std::unique_ptr<SeedStore> mSeedStore = std::make_unique<SeedStore>();
+    PlayerControl *mMMControl1 = nullptr;
     bool mActivated = false;
 };
 

@@ -33,6 +33,9 @@ constexpr int fontPixels(double points)
 }
 
 inline constexpr QStringView Caption = u"Scatter sesame seeds to find an approximate value of pi !";
+// The question Exit asks, and its title.
+inline constexpr QStringView ExitPrompt = u"This software will exit.";
+inline constexpr QStringView ExitTitle = u"Scatter sesame seeds to find pi !";
 inline constexpr QRect ClientTwips{5370, 1020, 8550, 9540}; // client area: screen position and size
 
 // The face the captions ask for, then the metric-compatible face found on
@@ -40,7 +43,9 @@ inline constexpr QRect ClientTwips{5370, 1020, 8550, 9540}; // client area: scre
 inline constexpr QStringView FontFace = u"ＭＳ Ｐゴシック";
 inline constexpr QStringView SubstituteFace = u"IPAPGothic";
 
-enum class Kind { PictureBox, CommandButton, Label, MultimediaControl };
+// Picture boxes come in two uses: the board, drawn on at run time, and the
+// emblem, which shows an image.
+enum class Kind { PictureBox, ImageBox, CommandButton, Label, MultimediaControl };
 
 struct Control
 {
@@ -76,7 +81,7 @@ inline constexpr std::array<Control, 17> Controls = {{
     {10, u"Command5", Kind::CommandButton, u"Exit", {960, 8760, 1095, 495}, 14.25, true},
     {11, u"Label6", Kind::Label, AuthorshipNotice, {4680, 9000, 2775, 255}, 11.25, false},
     {12, u"MMControl1", Kind::MultimediaControl, u"", {2520, 6480, 3540, 495}, 0, false},
-    {13, u"Picture2", Kind::PictureBox, u"", {7440, 8760, 630, 615}, 0, false},
+    {13, u"Picture2", Kind::ImageBox, u"", {7440, 8760, 630, 615}, 0, false},
     {14, u"Command6", Kind::CommandButton, u"Init", {6960, 7440, 1284, 615}, 12, true},
     {15, u"Command7", Kind::CommandButton, u"50,000", {5520, 7440, 1284, 615}, 12, true},
     {16,

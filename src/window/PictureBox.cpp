@@ -12,6 +12,7 @@ PictureBox::PictureBox(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_StaticContents);
+    mBoard.setChangeHandler([this] { update(); });
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)

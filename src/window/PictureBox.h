@@ -7,9 +7,10 @@
 namespace sesame {
 
 // The board's picture box: a white area inside a sunken 3-D border two pixels
-// wide, showing the board from its backing image. It repaints from the image,
-// so the picture survives being covered, and it can take the focus but
-// reacts to no key or mouse input.
+// wide, showing the board from its backing image. Whatever draws on the board,
+// the box repaints itself afterwards; it paints from the image, so the
+// picture survives being covered. It can take the focus but reacts to no key
+// or mouse input.
 class PictureBox : public QFrame
 {
     Q_OBJECT
@@ -25,8 +26,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Moving to a screen of another resolution keeps the picture, redrawn at
-    // the new one; checked whenever the box is shown or painted.
+    // Moving to a screen of another resolution keeps the picture, resampled
+    // to the new one; checked whenever the box is shown or painted.
     void matchScreenResolution();
 
     Board mBoard;

@@ -7,7 +7,6 @@ namespace sesame {
 int MsgBox(QWidget *parent, const QString &prompt, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok, parent);
-    box.setObjectName(QString::fromLatin1(MsgBoxObjectName));
     box.setEscapeButton(QMessageBox::Ok);
     box.exec();
     return MsgBoxOk;

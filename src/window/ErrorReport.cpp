@@ -21,7 +21,9 @@ namespace sesame {
             nullptr, QStringLiteral("sesame-pi"),
             QStringLiteral("An unexpected error has occurred and the program must end.\n\n%1").arg(what));
     }
-    std::exit(ErrorExitStatus);
+    // Not exit(): static destructors would run under a live application
+    // object, in the middle of whatever failed.
+    std::_Exit(ErrorExitStatus);
 }
 
 } // namespace sesame
