@@ -1,14 +1,21 @@
 #include "Form1.h"
 
+#include "Accessibility.h"
+#include "CommandButton.h"
 #include "FormLayout.h"
 #include "PictureBox.h"
+#include "Placement.h"
 #include "sound/PlayerControl.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+
+#include <QWindow>
+#include <utility>
 
 namespace sesame {
 
@@ -29,6 +36,7 @@ Form1::Form1(QWidget *parent)
     setWindowIcon(programIcon());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
+    installAccessibleRoles();
     createControls();
     setGeometry(FormLayout::toPixels(FormLayout::ClientTwips));
 }
@@ -66,13 +74,13 @@ void Form1::createControls()
         case Kind::PictureBox:
             mPicture1 = new PictureBox(this);
             mPicture1->setAccessibleName(tr("Board"));
+            mPicture1->setAccessibleDescription(tr("The board with the scattered seeds"));
             widget = mPicture1;
             break;
         case Kind::ImageBox:
-            mPicture2 = new QLabel(this);
+            mPicture2 = new ImageBox(this);
             mPicture2->setPixmap(QPixmap(QStringLiteral(":/sesame-pi/emblem.jpg")));
             mPicture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            mPicture2->setFocusPolicy(Qt::StrongFocus);
             mPicture2->setBackgroundRole(QPalette::Base);
             mPicture2->setForegroundRole(QPalette::Text);
             mPicture2->setAutoFillBackground(true);
@@ -80,10 +88,12 @@ void Form1::createControls()
             widget = mPicture2;
             break;
         case Kind::CommandButton: {
-            auto *button = new QPushButton(caption, this);
-            button->setAutoDefault(false);
-            button->setDefault(false);
+            auto *button = new CommandButton(caption, this);
             mCommands.at(number) = button;
+            // Exit and Init show no results; the others run. Queued, so that
+            // it comes after whatever the click does.
+            if (number != 5 && number != 6)
+                connect(button, &QPushButton::clicked, this, &Form1::announceResults, Qt::QueuedConnection);
             widget = button;
             break;
         }
@@ -101,7 +111,8 @@ void Form1::createControls()
         }
         case Kind::MultimediaControl:
             // Never seen and never operated: a control with no widget.
-            mMMControl1 = new PlayerControl(PlayerControl::defaultPlayerPath(), PlayerControl::defaultSearchDirs(), this);
+            mMMControl1
+                = new PlayerControl(PlayerControl::defaultPlayerPath(), PlayerControl::defaultSearchDirs(), this);
             mMMControl1->setObjectName(name);
             continue;
         }
@@ -121,7 +132,19 @@ void Form1::createControls()
     for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         if (!qobject_cast<QLabel *>(child) || child == mPicture2)
             child->raise();
+    mNotice = new Notice(this);
+    mNotice->setObjectName(QStringLiteral("Results"));
     mPicture1->setFocus();
+}
+
+void Form1::announceResults()
+{
+    // In the order they read on the window: the count's line, then pi's.
+    QStringList lines;
+    for (const auto &[caption, value] : {std::pair(3, 4), std::pair(1, 2)})
+        if (!label(value)->text().isEmpty())
+            lines << label(caption)->text().trimmed() + u' ' + label(value)->text();
+    mNotice->announce(lines.join(QLatin1String(", ")));
 }
 
 bool Form1::event(QEvent *event)
@@ -130,12 +153,43 @@ bool Form1::event(QEvent *event)
     // own Activate comes once, when it is first shown, whether or not the
     // platform ever gives it the focus (a bare X server does not).
     const bool first = !mActivated && (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show);
+    if (event->type() == QEvent::Show && !mPlaced) {
+        // The frame is known once the window manager has framed the window,
+        // which it has by the time the window is first exposed: placed now by
+        // its client area, and again then with the frame.
+        mPlaced = true;
+        keepOnScreen();
+        if (QWindow *window = windowHandle())
+            window->installEventFilter(this);
+    }
     const bool result = QWidget::event(event);
     if (first) {
         mActivated = true;
         QTimer::singleShot(0, this, &Form1::Activate);
     }
     return result;
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
+        keepOnScreen();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::keepOnScreen()
+{
+    // A Wayland client cannot place its windows, and the platforms without a
+    // display show nobody anything: the window stays where it was asked to be.
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("wayland")) || platform == QLatin1String("offscreen")
+        || platform == QLatin1String("minimal") || !screen())
+        return;
+    const QPoint offset = offsetOntoScreen(frameGeometry(), screen()->availableGeometry());
+    if (!offset.isNull())
+        setGeometry(geometry().translated(offset));
 }
 
 } // namespace sesame

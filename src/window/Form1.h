@@ -9,6 +9,7 @@ class QPushButton;
 
 namespace sesame {
 
+class Notice;
 class PictureBox;
 class PlayerControl;
 
@@ -46,16 +47,23 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
+    // After a run, the count and the estimate are told to assistive tools.
+    void announceResults();
+    // Where the window would open partly off its screen, it is moved on.
+    void keepOnScreen();
 
     std::array<QPushButton *, 8> mCommands{}; // by number; 0 unused
     std::array<QLabel *, 8> mLabels{};
     PictureBox *mPicture1 = nullptr;
     QLabel *mPicture2 = nullptr;
     PlayerControl *mMMControl1 = nullptr;
+    Notice *mNotice = nullptr;
     bool mActivated = false;
+    bool mPlaced = false;
 };
 
 } // namespace sesame

@@ -3,6 +3,7 @@
 #include "board/Board.h"
 
 #include <QFrame>
+#include <QLabel>
 
 namespace sesame {
 
@@ -10,7 +11,8 @@ namespace sesame {
 // wide, showing the board from its backing image. Whatever draws on the board,
 // the box repaints itself afterwards; it paints from the image, so the
 // picture survives being covered. It can take the focus but reacts to no key
-// or mouse input.
+// or mouse input; while it has the focus, a focus frame is drawn just inside
+// the border, over the picture on screen but never into the board's image.
 class PictureBox : public QFrame
 {
     Q_OBJECT
@@ -31,6 +33,19 @@ private:
     void matchScreenResolution();
 
     Board mBoard;
+};
+
+// The emblem's picture box: an image that can take the focus, and shows it
+// with the same focus frame as the board.
+class ImageBox : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ImageBox(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };
 
 } // namespace sesame
