@@ -27,14 +27,15 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
 
     # _FORTIFY_SOURCE needs the optimiser (glibc warns about it otherwise, an
     # error under -Werror), so Debug builds go without. The sanitizers check
-    # the same calls more thoroughly and do not mix well with it. A compiler
-    # that defines it by default gets it undefined first, so that the new
-    # definition is not a redefinition.
+    # the same calls more thoroughly and do not mix well with it. Level 3 also
+    # checks writes into buffers whose size is only known at run time (GCC 12,
+    # glibc 2.34); older ones treat it as level 2. A compiler that defines it
+    # by default gets it undefined first, so that ours is not a redefinition.
     string(TOUPPER "${CMAKE_BUILD_TYPE}" _sesame_pi_build_type)
     if(NOT "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${_sesame_pi_build_type}}" MATCHES "_FORTIFY_SOURCE"
         AND NOT SESAME_PI_SANITIZE)
         set(_optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
-        add_compile_options($<${_optimised}:-U_FORTIFY_SOURCE> $<${_optimised}:-D_FORTIFY_SOURCE=2>)
+        add_compile_options($<${_optimised}:-U_FORTIFY_SOURCE> $<${_optimised}:-D_FORTIFY_SOURCE=3>)
     endif()
 
     if(NOT APPLE AND NOT WIN32)
