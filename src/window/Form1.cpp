@@ -154,11 +154,8 @@ bool Form1::event(QEvent *event)
     // platform ever gives it the focus (a bare X server does not).
     const bool first = !mActivated && (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show);
     if (event->type() == QEvent::Show && !mPlaced) {
-        // The frame is known once the window manager has framed the window,
-        // which it has by the time the window is first exposed: placed now by
-        // its client area, and again then with the frame.
         mPlaced = true;
-        keepOnScreen();
+        keepOnScreen(geometry());
         if (QWindow *window = windowHandle())
             window->installEventFilter(this);
     }
@@ -174,12 +171,27 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
         watched->removeEventFilter(this);
-        keepOnScreen();
+        keepFrameOnScreen(FrameTries);
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::keepOnScreen()
+void Form1::keepFrameOnScreen(int triesLeft)
+{
+    // Until the window manager has said how wide its frame is, Qt reports no
+    // frame or a nonsensical one; asked again a little later, for a second at
+    // most. A window manager without frames ends the wait with the client
+    // area alone, which is already on screen.
+    const QMargins margins = windowHandle()->frameMargins();
+    const bool known = margins.left() >= 0 && margins.top() >= 0 && margins.right() >= 0 && margins.bottom() >= 0
+        && !margins.isNull();
+    if (known)
+        keepOnScreen(geometry().marginsAdded(margins));
+    else if (triesLeft > 0)
+        QTimer::singleShot(FrameTryInterval, this, [this, triesLeft] { keepFrameOnScreen(triesLeft - 1); });
+}
+
+void Form1::keepOnScreen(const QRect &frame)
 {
     // A Wayland client cannot place its windows, and the platforms without a
     // display show nobody anything: the window stays where it was asked to be.
@@ -187,7 +199,7 @@ void Form1::keepOnScreen()
     if (platform.startsWith(QLatin1String("wayland")) || platform == QLatin1String("offscreen")
         || platform == QLatin1String("minimal") || !screen())
         return;
-    const QPoint offset = offsetOntoScreen(frameGeometry(), screen()->availableGeometry());
+    const QPoint offset = offsetOntoScreen(frame, screen()->availableGeometry());
     if (!offset.isNull())
         setGeometry(geometry().translated(offset));
 }

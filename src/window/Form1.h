@@ -53,8 +53,13 @@ private:
     void createControls();
     // After a run, the count and the estimate are told to assistive tools.
     void announceResults();
-    // Where the window would open partly off its screen, it is moved on.
-    void keepOnScreen();
+    // Where the window would open partly off its screen, it is moved on:
+    // first by its client area, before the window manager has framed it (the
+    // frame is not known yet, and asking for it then has Qt take it for
+    // none), then with the frame.
+    void keepOnScreen(const QRect &frame);
+    void keepFrameOnScreen(int triesLeft);
+    static constexpr int FrameTries = 20, FrameTryInterval = 50; // ms
 
     std::array<QPushButton *, 8> mCommands{}; // by number; 0 unused
     std::array<QLabel *, 8> mLabels{};

@@ -11,8 +11,8 @@ namespace sesame {
 // wide, showing the board from its backing image. Whatever draws on the board,
 // the box repaints itself afterwards; it paints from the image, so the
 // picture survives being covered. It can take the focus but reacts to no key
-// or mouse input; while it has the focus, a focus frame is drawn just inside
-// the border, over the picture on screen but never into the board's image.
+// or mouse input; while it has the focus, a ring in the highlight colour is
+// drawn just inside the border, over the picture on screen but never into the board's image.
 class PictureBox : public QFrame
 {
     Q_OBJECT
