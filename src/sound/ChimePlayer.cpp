@@ -2,6 +2,7 @@
 
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QMediaDevices>
@@ -73,8 +74,8 @@ void ChimePlayer::command(const QByteArray &line)
         close();
     else if (line.startsWith("open "))
         open(QUrl::fromPercentEncoding(line.mid(5)));
-    else if (line == "sound")
-        sound();
+    else if (line.startsWith("sound "))
+        sound(line.mid(6).toLongLong());
 }
 
 QString ChimePlayer::find(const QString &name) const
@@ -138,9 +139,10 @@ const ChimePlayer::Cached &ChimePlayer::load(const QString &path)
     return cached;
 }
 
-void ChimePlayer::sound()
+void ChimePlayer::sound(qint64 askedAtMs)
 {
-    if (mOpen) {
+    const qint64 now = QDeadlineTimer::current().deadline();
+    if (mOpen && now - askedAtMs <= LateMs) {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         QAudioFormat format;
         format.setSampleFormat(QAudioFormat::Int16);
@@ -162,6 +164,10 @@ void ChimePlayer::sound()
                 lostOutput();
                 return;
             }
+            // Held up by a server that stalled: too late to be heard now.
+            if (QDeadlineTimer::current().deadline() - askedAtMs > LateMs)
+                mSink->stop();
+            mHadOutput = true;
         }
     }
     answer("played");
@@ -171,7 +177,10 @@ void ChimePlayer::sound()
 // says so and ends, and the next chime starts a player that looks again.
 void ChimePlayer::lostOutput()
 {
-    cannotPlay(mOpenPath, QStringLiteral("no audio output device"));
+    if (mHadOutput)
+        answer("lost");
+    else
+        cannotPlay(mOpenPath, QStringLiteral("no audio output device"));
     answer("played");
     close();
     emit finished();

@@ -27,9 +27,15 @@ namespace sesame {
 //
 // Answers, one a line: "played" once a "sound" has been dealt with (started,
 // or given up), and "cannot NAME CAUSE" when a chime cannot be played, NAME
-// percent-encoded. The player ends when its input closes, and after a
-// "cannot" for want of a sound server, since Qt does not look for one again:
-// the program starts a new player for the next chime.
+// percent-encoded. "sound" carries the monotonic clock's milliseconds when
+// it was asked for: a chime asked for more than LateMs ago (the player was
+// held up by a stalled server) is not played at all.
+//
+// Qt connects to the sound server once and does not look for one again
+// after it has failed, so a player without a server ends: after "cannot
+// ... no audio output device" when it never had one, or after "lost" when
+// the one it had went away (stopped, restarted). The program then starts a
+// new player, and after "lost" hands it the same chime again.
 class ChimePlayer : public QObject
 {
     Q_OBJECT
@@ -37,6 +43,8 @@ class ChimePlayer : public QObject
 public:
     // Bare names are looked up in searchDirs, in order; the first entry by
     // that name wins, whatever it turns out to be.
+    static constexpr qint64 LateMs = 1000;
+
     ChimePlayer(QStringList searchDirs, QIODevice &answers);
     ~ChimePlayer() override;
 
@@ -61,7 +69,7 @@ private:
     void stop();
     void close();
     void open(const QString &name);
-    void sound();
+    void sound(qint64 askedAtMs);
     const Cached &load(const QString &path);
     void lostOutput();
     void answer(const QByteArray &line);
@@ -75,6 +83,7 @@ private:
     const Cached *mOpen = nullptr;
     std::unique_ptr<QAudioSink> mSink;
     QBuffer mSamples;
+    bool mHadOutput = false;
 };
 
 } // namespace sesame

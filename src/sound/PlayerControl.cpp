@@ -1,6 +1,7 @@
 #include "PlayerControl.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -54,6 +55,13 @@ QStringList PlayerControl::defaultSearchDirs()
             QDir::currentPath()};
 }
 
+void PlayerControl::setSearchDirs(const QStringList &dirs)
+{
+    endPlayer();
+    mSearchDirs = dirs;
+    startPlayer();
+}
+
 void PlayerControl::setFileName(const QString &fileName)
 {
     mFileName = fileName;
@@ -72,11 +80,13 @@ void PlayerControl::setCommand(const QString &command)
             endPlayer();
         if (!mPlayer)
             startPlayer();
-        send("open " + QUrl::toPercentEncoding(mFileName));
+        mLastCue = "open " + QUrl::toPercentEncoding(mFileName);
+        send(mLastCue);
     } else if (command == QLatin1String("Sound")) {
         if (mUnanswered++ == 0)
             mOldestUnanswered.start();
-        send("sound");
+        mLastCue += "\nsound " + QByteArray::number(QDeadlineTimer::current().deadline());
+        send(mLastCue.mid(mLastCue.lastIndexOf('\n') + 1));
         // Out now, not when the event loop next looks: the chime should not
         // wait for the run that asked for it. Returns at once.
         if (mPlayer)
@@ -117,6 +127,12 @@ void PlayerControl::startPlayer()
         if (player == mPlayer) {
             readAnswers();
             mPlayer = nullptr;
+            if (std::exchange(mHandOn, false) && mLastCue.contains('\n')) {
+                startPlayer();
+                send(mLastCue);
+                mUnanswered = 1;
+                mOldestUnanswered.start();
+            }
         }
         player->deleteLater();
     });
@@ -139,7 +155,9 @@ void PlayerControl::readAnswers()
 {
     while (mPlayer && mPlayer->canReadLine()) {
         const QByteArray line = mPlayer->readLine().trimmed();
-        if (line == "played") {
+        if (line == "lost") {
+            mHandOn = true;
+        } else if (line == "played") {
             mUnanswered = std::max(0, mUnanswered - 1);
             mOldestUnanswered.start();
         } else if (line.startsWith("cannot ")) {

@@ -16,9 +16,11 @@ namespace sesame {
 // waits for it. A command costs the caller a few bytes written to a pipe.
 //
 // The player is started with the control and started again when it has
-// ended (no sound server, a server that went away, a crash), so that a
-// sound server that comes later is used by the next chime. One that has
-// answered nothing for StallMs is given up and replaced at the next chime.
+// ended (no sound server, a crash), so that a sound server that comes later
+// is used by the next chime; when the server it played on went away, the
+// new player is handed the chime at once. A player that has answered
+// nothing for StallMs is stuck on a stalled server: it is given up and
+// replaced at the next chime.
 //
 // A chime that cannot be played is reported once per file and cause, as a
 // warning in the "sesame-pi.sound" logging category.
@@ -32,6 +34,9 @@ public:
     // The player's path, and where it looks up bare chime names.
     PlayerControl(QString playerPath, QStringList searchDirs, QObject *parent = nullptr);
     ~PlayerControl() override;
+
+    // Looks chimes up elsewhere from now on: a new player is started.
+    void setSearchDirs(const QStringList &dirs);
 
     void setFileName(const QString &fileName) override;
     void setCommand(const QString &command) override;
@@ -52,6 +57,8 @@ private:
     QString mPlayerPath;
     QStringList mSearchDirs;
     QString mFileName;
+    QByteArray mLastCue; // the commands of the latest chime, to hand on
+    bool mHandOn = false;
     QProcess *mPlayer = nullptr;
     int mUnanswered = 0; // "sound" commands the player has not answered yet
     QElapsedTimer mOldestUnanswered;

@@ -32,7 +32,7 @@ int main(int argc, char **argv)
     QStringList searchDirs = QCoreApplication::arguments().mid(1);
 
     QFile answers;
-    if (!answers.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!answers.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return 1;
     sesame::ChimePlayer player(searchDirs, answers);
     QObject::connect(&player, &sesame::ChimePlayer::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -1,0 +1,199 @@
+#include "board/Board.h"
+#include "estimate/ScatterArithmetic.h"
+#include "estimate/SeedScatterRun.h"
+#include "runtime/RandomSource.h"
+#include "sound/MediaControl.h"
+#include "sound/SoundCue.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <deque>
+#include <memory>
+
+using namespace sesame;
+
+namespace {
+
+constexpr QRgb Ink = 0xff000000;
+
+bool insideCircle(int x, int y) // written out again, not taken from the program
+{
+    return (x - 240) * (x - 240) + (y - 240) * (y - 240) <= 40000;
+}
+
+// Replays given fractions, as their 24 bits.
+struct ScriptedRandom
+{
+    std::deque<std::uint32_t> bits;
+    std::uint32_t RndBits()
+    {
+        const std::uint32_t next = bits.front();
+        bits.pop_front();
+        return next;
+    }
+};
+
+struct RecordingPen
+{
+    QList<QList<int>> seeds;
+    void DrawSeed(int x, int y, int paletteIndex) { seeds.append({x, y, paletteIndex}); }
+};
+
+// The smallest fraction, in 2^-24ths, whose coordinate is c.
+std::uint32_t bitsFor(int c)
+{
+    return static_cast<std::uint32_t>(std::ceil((c - 40) / 400.0 * (1 << 24)));
+}
+
+// A run with its parts. The media control notes the commands, and whether
+// the board still showed its old picture when the chime was sounded.
+struct Rig : MediaControl
+{
+    SeedStore store;
+    Board board;
+    RandomSource random;
+    float clock = 1234.5f;
+    QStringList commands;
+    QImage pictureAtSound;
+    SoundCue cue{*this};
+    SeedScatterRun run{store, board, cue, random, [this] { return clock; }};
+
+    void setFileName(const QString &name) override { commands << "FileName=" + name; }
+    void setCommand(const QString &command) override
+    {
+        commands << command;
+        if (command == QLatin1String("Sound"))
+            pictureAtSound = board.surface().image();
+    }
+    long long insideInStore(int n) const
+    {
+        long long inside = 0;
+        for (std::size_t i = 1; i <= std::size_t(n); ++i)
+            inside += insideCircle(store.seedX[i], store.seedY[i]);
+        return inside;
+    }
+};
+
+// Black pixels in the column of the square's left side (43.6 px), between
+// its corners.
+int blackOnLeftSide(const QImage &image)
+{
+    int black = 0;
+    for (int y = 40; y < 380; ++y)
+        black += image.pixel(43, y) == Ink || image.pixel(44, y) == Ink;
+    return black;
+}
+
+} // namespace
+
+class TestEstimate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // floor(r x 400 + 40) in double precision, for every fraction there is.
+    void coordinates()
+    {
+        for (std::uint32_t bits = 0; bits < (1u << 24); ++bits) {
+            const double r = static_cast<float>(bits * 0x1.0p-24);
+            if (SeedCoordinate(bits) != static_cast<int>(std::floor(r * 400 + 40)))
+                QFAIL(qPrintable(QStringLiteral("wrong at %1 / 2^24").arg(bits)));
+        }
+        QCOMPARE(SeedCoordinate((1u << 24) - 1), 439);
+    }
+
+    void inside_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<bool>("inside");
+        QTest::newRow("centre") << 240 << 240 << true;
+        QTest::newRow("left side, on the outline") << 40 << 240 << true;
+        QTest::newRow("top side, on the outline") << 240 << 40 << true;
+        QTest::newRow("on the outline at 36.87 degrees") << 400 << 360 << true;
+        QTest::newRow("just beyond it") << 400 << 361 << false;
+        QTest::newRow("near the corner") << 41 << 41 << false;
+    }
+
+    void inside()
+    {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(bool, inside);
+        QCOMPARE(IsInside(std::int16_t(x), std::int16_t(y)), inside);
+    }
+
+    // Every point of the 400 x 400 lattice once: 125627 inside.
+    void lattice()
+    {
+        int inside = 0;
+        for (int x = 40; x <= 439; ++x)
+            for (int y = 40; y <= 439; ++y)
+                inside += IsInside(std::int16_t(x), std::int16_t(y));
+        QCOMPARE(inside, 125627);
+    }
+
+    // Seed i at index i, x from the first fraction of its pair, each drawn
+    // in its colour, counted when inside.
+    void scatter()
+    {
+        const QList<QPoint> seeds = {{40, 240}, {41, 41}, {439, 40}, {240, 439}, {300, 200}};
+        ScriptedRandom random;
+        for (const QPoint seed : seeds)
+            random.bits.insert(random.bits.end(), {bitsFor(seed.x()), bitsFor(seed.y())});
+        SeedStore store;
+        RecordingPen pen;
+        QCOMPARE(ScatterSeeds(store, 5, random, pen), 3);
+        for (int i = 0; i < 5; ++i) {
+            const QPoint seed = seeds[i];
+            QCOMPARE(QPoint(store.seedX[size_t(i + 1)], store.seedY[size_t(i + 1)]), seed);
+            QCOMPARE(pen.seeds[i], QList<int>({seed.x(), seed.y(), insideCircle(seed.x(), seed.y()) ? 9 : 12}));
+        }
+        QCOMPARE(store.seedX[0], 0);
+        QCOMPARE(store.seedX[6], 0);
+    }
+
+    // The chime first, over the old picture; then a clean board, the seeds
+    // over the board, and the count the seeds give.
+    void runOrder()
+    {
+        auto rig = std::make_unique<Rig>();
+        rig->board.DrawBoard();
+        const int boardOnly = blackOnLeftSide(rig->board.surface().image());
+        rig->board.DrawSeed(10, 10, 12); // a ring where no seed can fall
+        const QImage before = rig->board.surface().image();
+
+        const RunResult result = rig->run(50000);
+        QCOMPARE(rig->commands, QStringList({"Stop", "Close", "FileName=pinpon.wav", "Open", "Sound"}));
+        QCOMPARE(rig->pictureAtSound, before);
+        const QImage &after = rig->board.surface().image();
+        for (int y = 0; y < 20; ++y) // cleared: the ring at (10, 10) is gone
+            for (int x = 0; x < 20; ++x)
+                QCOMPARE(after.pixel(x, y), 0xffffffffu);
+        QCOMPARE_LT(blackOnLeftSide(after), boardOnly);
+        QCOMPARE_GT(blackOnLeftSide(after), 0); // and the board there at all
+        QCOMPARE(result.inside, rig->insideInStore(50000));
+        QCOMPARE(result.estimate, 4.0 * double(result.inside) / 50000);
+    }
+
+    // Every run re-seeds from the clock; a smaller run leaves the rest of
+    // the store as the larger one left it.
+    void reseedAndStore()
+    {
+        auto rig = std::make_unique<Rig>();
+        rig->run(50000);
+        const auto large = std::make_unique<SeedStore>(rig->store);
+        rig->run(100);
+        QVERIFY(std::equal(large->seedX.begin(), large->seedX.end(), rig->store.seedX.begin()));
+        rig->clock += 1.0f / 128;
+        rig->run(10);
+        QVERIFY(!std::equal(large->seedX.begin() + 1, large->seedX.begin() + 11, rig->store.seedX.begin() + 1));
+        QVERIFY(std::equal(large->seedX.begin() + 11, large->seedX.end(), rig->store.seedX.begin() + 11));
+        QVERIFY(std::equal(large->seedY.begin() + 11, large->seedY.end(), rig->store.seedY.begin() + 11));
+        QCOMPARE(rig->store.seedY[0], 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEstimate)
+#include "tst_estimate.moc"
