@@ -16,5 +16,4 @@ cmake --build build-sanitize -j2
 # Leaks inside system libraries are suppressed (tests/lsan.supp); the
 # program's own are reported and fail the test.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
     ctest --test-dir build-sanitize --output-on-failure -j2
