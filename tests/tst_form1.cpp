@@ -44,7 +44,10 @@ struct Fixture
     bool show()
     {
         form.show();
-        return QTest::qWaitForWindowExposed(&form) && QTest::qWaitFor([this] { return board().pixel(261, 35) == 0xff000000u || board().pixel(261, 34) == 0xff000000u; }, 5000);
+        return QTest::qWaitForWindowExposed(&form)
+            && QTest::qWaitFor(
+                   [this] { return board().pixel(261, 35) == 0xff000000u || board().pixel(261, 34) == 0xff000000u; },
+                   5000);
     }
     void click(int command) { QTest::mouseClick(form.command(command), Qt::LeftButton); }
     bool chimed(const QString &file) const
@@ -55,7 +58,11 @@ struct Fixture
     QImage onScreen() const
     {
         const QPoint at = form.picture1()->mapTo(&form, form.picture1()->contentsRect().topLeft());
-        return form.screen()->grabWindow(form.winId()).toImage().copy(QRect(at, QSize(523, 419))).convertToFormat(QImage::Format_RGB32);
+        return form.screen()
+            ->grabWindow(form.winId())
+            .toImage()
+            .copy(QRect(at, QSize(523, 419)))
+            .convertToFormat(QImage::Format_RGB32);
     }
 };
 
@@ -89,11 +96,15 @@ private slots:
         QTest::newRow("Command5") << QRect(64, 584, 73, 33) << u"Exit"_s << 19 << true;
         QTest::newRow("Label1") << QRect(288, 576, 33, 25) << u"pi\uff1d"_s << 19 << true;
         QTest::newRow("Label2") << QRect(328, 576, 129, 25) << u""_s << 19 << true;
-        QTest::newRow("Label3") << QRect(32, 552, 289, 17) << u"Number of sesame seeds in a circle\uff1d"_s << 16 << true;
+        QTest::newRow("Label3") << QRect(32, 552, 289, 17) << u"Number of sesame seeds in a circle\uff1d"_s << 16
+                                << true;
         QTest::newRow("Label4") << QRect(328, 552, 121, 17) << u""_s << 16 << true;
-        QTest::newRow("Label5") << QRect(24, 16, 433, 25) << u"Sesame seeds inside the circle are displayed in blue !"_s << 15 << true;
+        QTest::newRow("Label5") << QRect(24, 16, 433, 25) << u"Sesame seeds inside the circle are displayed in blue !"_s
+                                << 15 << true;
         QTest::newRow("Label6") << QRect(312, 600, 185, 17) << QString() << 15 << false;
-        QTest::newRow("Label7") << QRect(24, 40, 521, 25) << u"pi = 4\u00d7(Number of sesame seeds in a circle)\u00f7(Total number of them) "_s << 15 << true;
+        QTest::newRow("Label7") << QRect(24, 40, 521, 25)
+                                << u"pi = 4\u00d7(Number of sesame seeds in a circle)\u00f7(Total number of them) "_s
+                                << 15 << true;
         QTest::newRow("Picture2") << QRect(496, 584, 42, 41) << u""_s << 0 << false;
     }
 
@@ -168,7 +179,8 @@ private slots:
         long long inside = 0;
         const SeedStore &store = fixture->events.seedStore();
         for (std::size_t i = 1; i <= std::size_t(seeds); ++i)
-            inside += (store.seedX[i] - 240) * (store.seedX[i] - 240) + (store.seedY[i] - 240) * (store.seedY[i] - 240) <= 40000;
+            inside += (store.seedX[i] - 240) * (store.seedX[i] - 240) + (store.seedY[i] - 240) * (store.seedY[i] - 240)
+                <= 40000;
         QCOMPARE(fixture->form.label(4)->text(), QString::number(inside));
         QCOMPARE(fixture->form.label(2)->text(), estimateText(inside, seeds));
         QTRY_COMPARE_WITH_TIMEOUT(fixture->onScreen(), fixture->board().convertToFormat(QImage::Format_RGB32), 5000);

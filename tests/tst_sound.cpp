@@ -37,7 +37,8 @@ QByteArray wav(quint16 tag, quint16 channels, quint32 rate, quint16 bits, const 
     qToLittleEndian<quint16>(blockAlign ? blockAlign : channels * ((bits + 7) / 8), fmt.data() + 12);
     qToLittleEndian<quint16>(bits, fmt.data() + 14);
     const auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
-    const QByteArray body = "WAVEfmt " + le32(16) + fmt + "data" + le32(dataSize == 0xffffffff ? data.size() : dataSize) + data;
+    const QByteArray body
+        = "WAVEfmt " + le32(16) + fmt + "data" + le32(dataSize == 0xffffffff ? data.size() : dataSize) + data;
     return "RIFF" + le32(body.size()) + body;
 }
 
@@ -61,21 +62,25 @@ struct SoundServer
         QFile script(dir.filePath(u"null.pa"_s));
         script.open(QIODevice::WriteOnly);
         script.write("load-module module-null-sink sink_name=sesame_null\nset-default-sink sesame_null\n"
-                     "load-module module-native-protocol-unix auth-anonymous=1 socket=" + socket().toUtf8() + '\n');
+                     "load-module module-native-protocol-unix auth-anonymous=1 socket="
+                     + socket().toUtf8() + '\n');
         script.close();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
+        for (const char *name :
+             {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
             env.insert(QString::fromLatin1(name), dir.path());
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"disabled:"_s);
         daemon.setProcessEnvironment(env);
         daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        daemon.start(u"pulseaudio"_s, {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
-                                       "--use-pid-file=no", "--log-target=stderr", "-F", script.fileName()});
+        daemon.start(u"pulseaudio"_s,
+                     {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
+                      "--use-pid-file=no", "--log-target=stderr", "-F", script.fileName()});
         if (!QTest::qWaitFor([&] { return QFile::exists(socket()) || daemon.state() == QProcess::NotRunning; }, 10000))
             return false;
         monitor.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        monitor.start(u"parec"_s, {"--server=unix:" + socket(), "-d", "sesame_null.monitor", "--format=s16le",
-                                   "--channels=1", "--latency-msec=5"});
+        monitor.start(u"parec"_s,
+                      {"--server=unix:" + socket(), "-d", "sesame_null.monitor", "--format=s16le", "--channels=1",
+                       "--latency-msec=5"});
         // The monitor's stream begins to flow a second or so after it connects.
         return QTest::qWaitFor([&] { return monitor.bytesAvailable() > 0; }, 10000);
     }
@@ -91,19 +96,22 @@ struct SoundServer
     bool hears(int ms)
     {
         monitor.readAll();
-        return QTest::qWaitFor([&] {
-            const QByteArray chunk = monitor.readAll();
-            for (qsizetype i = 0; i + 1 < chunk.size(); i += 2)
-                if (std::abs(qFromLittleEndian<qint16>(chunk.constData() + i)) >= 330)
-                    return true;
-            return false;
-        }, ms);
+        return QTest::qWaitFor(
+            [&] {
+                const QByteArray chunk = monitor.readAll();
+                for (qsizetype i = 0; i + 1 < chunk.size(); i += 2)
+                    if (std::abs(qFromLittleEndian<qint16>(chunk.constData() + i)) >= 330)
+                        return true;
+                return false;
+            },
+            ms);
     }
 };
 
 bool haveSoundTools()
 {
-    return !QStandardPaths::findExecutable(u"pulseaudio"_s).isEmpty() && !QStandardPaths::findExecutable(u"parec"_s).isEmpty();
+    return !QStandardPaths::findExecutable(u"pulseaudio"_s).isEmpty()
+        && !QStandardPaths::findExecutable(u"parec"_s).isEmpty();
 }
 
 } // namespace
@@ -144,18 +152,22 @@ private slots:
                                << QList<int>{16384, -32767} << 1;
         QTest::newRow("mu-law") << wav(7, 1, 8000, 8, QByteArray("\xff\x00", 2)) << "" << QList<int>{0, -32124} << 1;
         QTest::newRow("A-law") << wav(6, 1, 8000, 8, "\xd5\x55") << "" << QList<int>{8, -8} << 1;
-        QTest::newRow("8 channels, the first two kept") << wav(1, 8, 44100, 8, "\x81\x82\x80\x80\x80\x80\x80\x80") << ""
-                                                        << QList<int>{256, 512} << 2;
-        QTest::newRow("data claimed past the end") << wav(1, 1, 44100, 16, QByteArray("\x01\x00\x02", 3), 1000) << "" << QList<int>{1} << 1;
-        QTest::newRow("ADPCM") << wav(2, 1, 44100, 4, "\x00") << "unsupported encoding (format 2, 4 bits)" << QList<int>{} << 0;
+        QTest::newRow("8 channels, the first two kept")
+            << wav(1, 8, 44100, 8, "\x81\x82\x80\x80\x80\x80\x80\x80") << "" << QList<int>{256, 512} << 2;
+        QTest::newRow("data claimed past the end")
+            << wav(1, 1, 44100, 16, QByteArray("\x01\x00\x02", 3), 1000) << "" << QList<int>{1} << 1;
+        QTest::newRow("ADPCM") << wav(2, 1, 44100, 4, "\x00") << "unsupported encoding (format 2, 4 bits)"
+                               << QList<int>{} << 0;
         QTest::newRow("40 Hz") << wav(1, 1, 40, 16, "\x00\x00") << "unsupported sample rate 40 Hz" << QList<int>{} << 0;
         QTest::newRow("4 GHz") << wav(1, 1, 4000000000u, 16, "\x00\x00") << "unsupported sample rate 4000000000 Hz"
                                << QList<int>{} << 0;
         QTest::newRow("block align") << wav(1, 2, 44100, 16, "\x00\x00", 0xffffffff, 3) << "inconsistent block align"
                                      << QList<int>{} << 0;
-        QTest::newRow("61 s") << wav(1, 1, 8000, 8, QByteArray(8000 * 61, '\x80')) << "longer than 60 s" << QList<int>{} << 0;
+        QTest::newRow("61 s") << wav(1, 1, 8000, 8, QByteArray(8000 * 61, '\x80')) << "longer than 60 s" << QList<int>{}
+                              << 0;
         QTest::newRow("no samples") << wav(1, 1, 44100, 16, "") << "no audio data" << QList<int>{} << 0;
-        QTest::newRow("not a WAV") << QByteArray("\x89PNG\r\n\x1a\n0000") << "not a RIFF/WAVE file" << QList<int>{} << 0;
+        QTest::newRow("not a WAV") << QByteArray("\x89PNG\r\n\x1a\n0000") << "not a RIFF/WAVE file" << QList<int>{}
+                                   << 0;
         QTest::newRow("empty") << QByteArray() << "empty file" << QList<int>{} << 0;
     }
 
@@ -165,24 +177,36 @@ private slots:
         QFETCH(QString, problem);
         QFETCH(QList<int>, samples);
         QFETCH(int, channels);
-        const ChimeFile file = ChimeFile::decode(std::span(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size())));
+        const ChimeFile file = ChimeFile::decode(
+            std::span(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size())));
         QCOMPARE(QString::fromStdString(file.problem), problem);
         QCOMPARE(file.chime.channels, channels);
-        QCOMPARE(QList<int>(file.chime.samples.begin(), file.chime.samples.begin() + std::min<qsizetype>(samples.size(), qsizetype(file.chime.samples.size()))), samples);
+        QCOMPARE(QList<int>(file.chime.samples.begin(),
+                            file.chime.samples.begin()
+                                + std::min<qsizetype>(samples.size(), qsizetype(file.chime.samples.size()))),
+                 samples);
     }
 
     void hostileFiles_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("missing") << "missing" << "file not found";
-        QTest::newRow("FIFO") << "fifo" << "not a regular file";
-        QTest::newRow("directory") << "directory" << "not a regular file";
-        QTest::newRow("device") << "device" << "not a regular file";
-        QTest::newRow("symlink loop") << "loop" << "Too many levels of symbolic links";
-        QTest::newRow("32 MiB") << "huge" << "larger than 16 MiB";
-        QTest::newRow("40 Hz, byte rate of 88200") << "slow" << "unsupported sample rate 40 Hz";
-        QTest::newRow("a million empty chunks, then a chime") << "flood" << "no audio output device";
+        QTest::newRow("missing") << "missing"
+                                 << "file not found";
+        QTest::newRow("FIFO") << "fifo"
+                              << "not a regular file";
+        QTest::newRow("directory") << "directory"
+                                   << "not a regular file";
+        QTest::newRow("device") << "device"
+                                << "not a regular file";
+        QTest::newRow("symlink loop") << "loop"
+                                      << "Too many levels of symbolic links";
+        QTest::newRow("32 MiB") << "huge"
+                                << "larger than 16 MiB";
+        QTest::newRow("40 Hz, byte rate of 88200") << "slow"
+                                                   << "unsupported sample rate 40 Hz";
+        QTest::newRow("a million empty chunks, then a chime") << "flood"
+                                                              << "no audio output device";
     }
 
     // Whatever stands under the chime's name, the run completes, the program
@@ -203,8 +227,15 @@ private slots:
             {"device", [&] { return QFile::link(u"/dev/zero"_s, path); }},
             {"loop", [&] { return QFile::link(path, path); }},
             {"huge", [&] { return !write(path, QByteArray(32 << 20, '\0')).isEmpty(); }},
-            {"slow", [&] { return !write(path, wav(1, 2, 40, 16, QByteArray(16000, '\1')).replace(28, 4, QByteArray("\x88\x58\x01\x00", 4))).isEmpty(); }},
-            {"flood", [&] { return !write(path, wav(1, 1, 44100, 16, QByteArray(8820, '\1')).insert(12, flood)).isEmpty(); }},
+            {"slow",
+             [&] {
+                 return !write(path,
+                               wav(1, 2, 40, 16, QByteArray(16000, '\1'))
+                                   .replace(28, 4, QByteArray("\x88\x58\x01\x00", 4)))
+                             .isEmpty();
+             }},
+            {"flood",
+             [&] { return !write(path, wav(1, 1, 44100, 16, QByteArray(8820, '\1')).insert(12, flood)).isEmpty(); }},
         };
         QVERIFY(make[kind]());
         Form1 form;
@@ -214,12 +245,16 @@ private slots:
         QTest::mouseClick(form.command(1), Qt::LeftButton);
         QVERIFY(!form.label(4)->text().isEmpty());
         QTest::mouseClick(form.command(2), Qt::LeftButton);
-        QCOMPARE(form.label(4)->text().toInt(), std::count_if(events.seedStore().seedX.begin() + 1, events.seedStore().seedX.begin() + 101, [&, i = 0](qint16) mutable {
-                     ++i;
-                     const int x = events.seedStore().seedX[size_t(i)] - 240, y = events.seedStore().seedY[size_t(i)] - 240;
-                     return x * x + y * y <= 40000;
-                 }));
-        const QString expected = QStringLiteral("cannot play \"%1\": %2").arg(kind == "missing" ? RunCueFile : path, cause);
+        QCOMPARE(form.label(4)->text().toInt(),
+                 std::count_if(events.seedStore().seedX.begin() + 1, events.seedStore().seedX.begin() + 101,
+                               [&, i = 0](qint16) mutable {
+                                   ++i;
+                                   const int x = events.seedStore().seedX[size_t(i)] - 240,
+                                             y = events.seedStore().seedY[size_t(i)] - 240;
+                                   return x * x + y * y <= 40000;
+                               }));
+        const QString expected
+            = QStringLiteral("cannot play \"%1\": %2").arg(kind == "missing" ? RunCueFile : path, cause);
         QTRY_VERIFY2_WITH_TIMEOUT(soundWarnings.contains(expected), qPrintable(soundWarnings.join(u'\n')), 10000);
         QCOMPARE(soundWarnings.count(expected), 1); // once, however often cued
     }

@@ -23,8 +23,7 @@ struct RunResult
 class SeedScatterRun
 {
 public:
-    SeedScatterRun(SeedStore &store, Board &board, SoundCue &cue, RandomSource &random,
-                   std::function<float()> clock);
+    SeedScatterRun(SeedStore &store, Board &board, SoundCue &cue, RandomSource &random, std::function<float()> clock);
 
     // One whole run of n seeds, 1 <= n <= SeedStore::Capacity; any other n
     // throws std::invalid_argument before anything is played or drawn.

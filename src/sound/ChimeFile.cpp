@@ -208,8 +208,8 @@ ChimeFile ChimeFile::decode(std::span<const unsigned char> bytes)
     for (std::size_t frame = 0; frame < frames; ++frame) {
         const unsigned char *at = data.data() + frame * static_cast<std::size_t>(format.blockAlign);
         for (int channel = 0; channel < kept; ++channel)
-            file.chime.samples.push_back(sampleAt(at + channel * format.bytesPerSample, format.encoding,
-                                                  format.bytesPerSample));
+            file.chime.samples.push_back(
+                sampleAt(at + channel * format.bytesPerSample, format.encoding, format.bytesPerSample));
     }
     return file;
 }

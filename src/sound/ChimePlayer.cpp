@@ -132,9 +132,9 @@ const ChimePlayer::Cached &ChimePlayer::load(const QString &path)
         const ChimeFile file = ChimeFile::decode(
             std::span(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size())));
         const auto &samples = file.chime.samples;
-        cached = Cached{identity, QString::fromStdString(file.problem), file.chime.sampleRate, file.chime.channels,
-                        QByteArray(reinterpret_cast<const char *>(samples.data()),
-                                   qsizetype(samples.size() * sizeof(samples[0])))};
+        cached = Cached{
+            identity, QString::fromStdString(file.problem), file.chime.sampleRate, file.chime.channels,
+            QByteArray(reinterpret_cast<const char *>(samples.data()), qsizetype(samples.size() * sizeof(samples[0])))};
     }
     return cached;
 }

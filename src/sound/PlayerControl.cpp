@@ -39,9 +39,9 @@ PlayerControl::~PlayerControl()
 QString PlayerControl::defaultPlayerPath()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
-    for (const QString &candidate :
-         {appDir + QStringLiteral("/sesame-pi-chimes"), appDir + QStringLiteral("/../libexec/sesame-pi/sesame-pi-chimes"),
-          QStringLiteral(SESAME_PI_LIBEXECDIR "/sesame-pi-chimes")}) {
+    for (const QString &candidate : {appDir + QStringLiteral("/sesame-pi-chimes"),
+                                     appDir + QStringLiteral("/../libexec/sesame-pi/sesame-pi-chimes"),
+                                     QStringLiteral(SESAME_PI_LIBEXECDIR "/sesame-pi-chimes")}) {
         if (QFileInfo(candidate).isExecutable())
             return QDir::cleanPath(candidate);
     }

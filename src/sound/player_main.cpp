@@ -16,7 +16,9 @@ namespace {
 
 // Everything the audio library says goes nowhere: the program reports what
 // matters from the answers, once per chime and cause.
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
+void quiet(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
 
 } // namespace
 
