@@ -1,75 +1,146 @@
-// The benchmark program: medians of interleaved repetitions, and their ratios
-// against baselines measured in the same process, so that a busy machine
-// slows the numbers together rather than skewing one of them.
+// The benchmark program: what a click costs the user, from the click to the
+// board on screen, next to what its seeds cost at the least; what the chime
+// costs the window, and how late it is heard next to paplay of the same file.
+// Medians of interleaved repetitions in one process, so that a busy machine
+// slows a figure and its baseline together.
+//
+// It starts what it measures against: an X server (Xvfb, unless DISPLAY is
+// set) and a sound server of its own (pulseaudio with a null sink), whose
+// monitor it records to hear the chimes.
 
 #include "app/Application.h"
 #include "app/Form1Events.h"
-#include "board/Board.h"
 #include "estimate/ScatterArithmetic.h"
-#include "estimate/SeedScatterRun.h"
-#include "runtime/NumberText.h"
 #include "runtime/RandomSource.h"
-#include "sound/MediaControl.h"
+#include "sound/PlayerControl.h"
 #include "sound/SoundCue.h"
 #include "window/Form1.h"
 #include "window/PictureBox.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QPainter>
-#include <QProcess>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+#include <xcb/xcb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <functional>
-#include <memory>
+#include <poll.h>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace sesame;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int Repetitions = 41;
-constexpr int N = 50000;
+constexpr int Repetitions = 31;
+constexpr int SoundRepetitions = 7;
+constexpr int Loud = 330; // |sample| from which the chime is heard
+constexpr int MonitorRate = 44100;
+constexpr long long Ms = 1000000; // steady-clock nanoseconds
 
-struct SilentControl : MediaControl
-{
-    int commands = 0;
-    void setFileName(const QString &) override { }
-    void setCommand(const QString &) override { ++commands; }
-};
+// Children, kept where the watchdog's signal handler can reach them.
+pid_t gChildren[16];
+std::string gTmp;
 
-struct Captions : ResultCaptions
+long long now()
 {
-    QString estimate;
-    QString count;
-    void setEstimateCaption(const QString &text) override { estimate = text; }
-    void setCountCaption(const QString &text) override { count = text; }
-};
+    return Clock::now().time_since_epoch().count();
+}
 
-// Draws each seed as a whole QPainter ellipse through the board's scale, the
-// way a straightforward port would.
-struct PainterPen
+// Async-signal-safe, for the watchdog too.
+void endChildren()
 {
-    QPainter &painter;
-    void DrawSeed(int x, int y, int paletteIndex)
-    {
-        QPen pen(QColor::fromRgb(QBColor(paletteIndex)));
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        painter.drawEllipse(QPointF(x, y), Board::SeedRadius,
-                            Board::SeedRadius * Board::Aspect * (BoardSurface::PixelWidth / BoardSurface::ScaleWidth)
-                                / (BoardSurface::PixelHeight / BoardSurface::ScaleHeight));
+    for (pid_t &pid : gChildren)
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+            ::waitpid(std::exchange(pid, 0), nullptr, 0);
+}
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "sesame-pi-bench: %s\n", what);
+    endChildren();
+    QDir(QString::fromStdString(gTmp)).removeRecursively();
+    std::_Exit(1);
+}
+
+// A step that never returns (a window that never paints, a hung player) ends
+// the benchmark within the alarm's bound rather than hanging it.
+void watchdog(int)
+{
+    const char message[] = "sesame-pi-bench: a step took too long\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    endChildren();
+    ::_exit(2);
+}
+
+// Starts a program with extra environment entries and standard output on
+// outFd (or /dev/null); it dies with the benchmark.
+pid_t spawn(const std::vector<std::string> &args, const std::vector<std::string> &extraEnv = {}, int outFd = -1)
+{
+    std::vector<std::string> env = extraEnv; // the first of a name wins
+    for (char **e = environ; *e; ++e)
+        env.emplace_back(*e);
+    std::vector<char *> argv, envp;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    for (const std::string &e : env)
+        envp.push_back(const_cast<char *>(e.c_str()));
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    pid_t *slot = std::find(gChildren, gChildren + 16, 0);
+    const pid_t pid = slot == gChildren + 16 ? -1 : ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(outFd >= 0 ? outFd : null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execvpe(argv[0], argv.data(), envp.data());
+        ::_exit(127);
     }
-};
+    if (pid < 0)
+        fail("cannot start a child process");
+    return *slot = pid;
+}
 
-struct NullPen
+// Runs the event loop until done() holds, looking every pollMs, for at most
+// ms; a QEventLoop lets the measured path quit it at once.
+QEventLoop *gWaiting = nullptr;
+bool runUntil(const std::function<bool()> &done, int ms, int pollMs = 2)
 {
-    void DrawSeed(int, int, int) { }
-};
+    const long long end = now() + ms * Ms;
+    while (!done()) {
+        if (now() >= end)
+            return false;
+        QEventLoop loop;
+        gWaiting = &loop;
+        QTimer::singleShot(pollMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        gWaiting = nullptr;
+    }
+    return true;
+}
+
+void settle(int ms)
+{
+    runUntil([] { return false; }, ms);
+}
 
 double median(std::vector<double> values)
 {
@@ -77,207 +148,259 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-double timeMs(const std::function<void()> &work)
+// Stops the clock once the board's paint after a click is on the X server.
+// The paint happens inside the window's update, which flushes the backing
+// store before it returns to the event loop; a call queued from the paint
+// runs after that flush. A round trip to the server there (a request that
+// has to be answered) means the server has taken the pixels, so the figure is
+// what the user waits for, not what was handed to the socket.
+struct PaintProbe : QObject
 {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
+    xcb_connection_t *x = nullptr;
+    bool armed = false;
+    long long done = 0;
 
-volatile long long sink = 0;
-
-constexpr int StartRepetitions = 31;
-constexpr const char *ChildArgument = "--first-paint";
-
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-// Reports when the board has first been painted on screen, then quits.
-class FirstPaintProbe : public QObject
-{
-public:
-    explicit FirstPaintProbe(Form1 &form)
-        : mForm(form)
+    bool eventFilter(QObject *, QEvent *event) override
     {
-        form.picture1()->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint && !mDone && hasBoard()) {
-            mDone = true;
-            // After this paint has gone through, not before it.
+        if (armed && event->type() == QEvent::Paint) {
+            armed = false;
             QMetaObject::invokeMethod(
                 this,
-                [] {
-                    std::printf("painted %ld\n", residentKb());
-                    std::fflush(stdout);
-                    QCoreApplication::exit(0);
+                [this] {
+                    std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
+                    done = now();
+                    if (gWaiting)
+                        gWaiting->quit();
                 },
                 Qt::QueuedConnection);
         }
-        return QObject::eventFilter(watched, event);
+        return false;
     }
+};
 
-private:
-    bool hasBoard() const
+// Mouse press and release on the button, posted: they reach it through the
+// event loop, as the user's do.
+void click(QPushButton *button)
+{
+    const QPointF at = QRectF(button->rect()).center();
+    const QPointF global = button->mapToGlobal(at);
+    QCoreApplication::postEvent(
+        button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
+
+double clickMs(QPushButton *button, PaintProbe &probe)
+{
+    probe.armed = true;
+    probe.done = 0;
+    const long long start = now();
+    click(button);
+    if (!runUntil([&] { return probe.done != 0; }, 5000, 50))
+        fail("a click was not followed by a painted board within 5 s");
+    return double(probe.done - start) / Ms;
+}
+
+// The least a run of 50,000 seeds can cost: the same random numbers and
+// classification, and six pixel stores a seed into a buffer the size of the
+// board's image, with nothing else.
+volatile long long gKept = 0;
+double floorMs(std::vector<quint32> &pixels, int width, int height, RandomSource &random, float seed)
+{
+    const long long start = now();
+    random.Randomize(seed);
+    RandomSource local = random; // in registers, as the run keeps it
+    const qsizetype around[6] = {-width, -1, 1, width, width - 1, width + 1};
+    long long inside = 0;
+    for (int i = 0; i < 50000; ++i) {
+        const std::int16_t x = SeedCoordinate(local.RndBits());
+        const std::int16_t y = SeedCoordinate(local.RndBits());
+        const bool in = IsInside(x, y);
+        quint32 *at = pixels.data() + y * height / 480 * width + x * width / 480;
+        for (const qsizetype offset : around)
+            at[offset] = in ? 0xff8080ffu : 0xffff8080u;
+        inside += in;
+    }
+    random = local;
+    const long long end = now();
+    gKept = inside + pixels[std::size_t(inside)];
+    return double(end - start) / Ms;
+}
+
+// The sound server's monitor, read as it arrives on a thread of its own:
+// each chunk is stamped when it comes, and a sound's onset is the stamp less
+// the samples that follow its first loud one in the chunk.
+struct Monitor
+{
+    std::atomic<long long> lastChunk{0}, lastLoud{0}, armedAt{0}, onset{0};
+
+    void read(int fd) // parec writes whole samples
     {
-        const QImage &image = mForm.picture1()->board().surface().image();
-        return image.pixel(image.width() / 2, qRound(34.9 * image.devicePixelRatio())) != 0xffffffff
-            || image.pixel(image.width() / 2, qRound(35.9 * image.devicePixelRatio())) != 0xffffffff
-            || image.pixel(image.width() / 2, qRound(33.9 * image.devicePixelRatio())) != 0xffffffff;
-    }
-
-    Form1 &mForm;
-    bool mDone = false;
-};
-
-// The program as it starts, up to its first painted board.
-int firstPaintChild(int argc, char **argv)
-{
-    Application app(argc, argv);
-    Form1 form;
-    Form1Events events(form);
-    FirstPaintProbe probe(form);
-    form.show();
-    return Application::exec();
-}
-
-struct StartFigures
-{
-    double medianMs = 0;
-    long residentKb = 0;
-};
-
-StartFigures measureStart(const QString &self)
-{
-    std::vector<double> startMs;
-    std::vector<double> rss;
-    for (int i = 0; i < StartRepetitions; ++i) {
-        QProcess child;
-        QElapsedTimer clock;
-        clock.start();
-        child.start(self, {QString::fromLatin1(ChildArgument)});
-        child.waitForReadyRead(10000);
-        const double ms = clock.nsecsElapsed() / 1e6;
-        const QByteArray line = child.readLine().trimmed();
-        child.waitForFinished(10000);
-        if (!line.startsWith("painted ")) {
-            std::fprintf(stderr, "first-paint child said: %s\n", line.constData());
-            continue;
+        std::int16_t samples[4096];
+        for (ssize_t n; (n = ::read(fd, samples, sizeof samples)) > 0 || (n < 0 && errno == EINTR);) {
+            const long long at = now();
+            const auto count = std::max<ssize_t>(n, 0) / 2;
+            const auto loud = std::find_if(samples, samples + count, [](int v) { return std::abs(v) >= Loud; });
+            if (loud != samples + count) {
+                if (armedAt != 0 && at > armedAt && onset == 0)
+                    onset = at - (samples + count - loud - 1) * 1000000000LL / MonitorRate;
+                lastLoud = at;
+            }
+            lastChunk = at;
         }
-        startMs.push_back(ms);
-        rss.push_back(line.mid(8).toDouble());
     }
-    if (startMs.empty())
-        return {};
-    return {median(startMs), static_cast<long>(median(rss))};
-}
 
-double measureClickToPaint(Form1 &form)
-{
-    QPushButton *fiftyThousand = form.command(7);
-    std::vector<double> ms;
-    for (int i = 0; i < Repetitions; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        fiftyThousand->click();
-        form.repaint();
-        ms.push_back(clock.nsecsElapsed() / 1e6);
+    // How long after start() the monitor first hears something, once the
+    // previous sound has died away.
+    double delayMs(const std::function<void()> &start)
+    {
+        if (!runUntil([this] { return now() - lastLoud > 1500 * Ms && now() - lastChunk < 200 * Ms; }, 10000))
+            fail("the sound server's monitor did not fall silent within 10 s");
+        onset = 0;
+        const long long begin = now();
+        armedAt = begin;
+        start();
+        if (!runUntil([this] { return onset != 0; }, 5000))
+            fail("nothing was heard on the sound server within 5 s");
+        armedAt = 0;
+        return double(onset - begin) / Ms;
     }
-    return median(ms);
+};
+
+void startServers()
+{
+    char tmpl[] = "/tmp/sesame-pi-bench-XXXXXX";
+    if (!::mkdtemp(tmpl))
+        fail("cannot make a temporary directory");
+    gTmp = tmpl;
+    if (!std::getenv("DISPLAY")) {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            fail("cannot make a pipe");
+        spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        ::close(fds[1]);
+        pollfd ready{fds[0], POLLIN, 0};
+        char number[16] = {};
+        if (::poll(&ready, 1, 10000) != 1 || ::read(fds[0], number, sizeof number - 1) <= 0)
+            fail("Xvfb did not start within 10 s");
+        ::close(fds[0]);
+        ::setenv("DISPLAY", (":" + std::to_string(std::atoi(number))).c_str(), 1);
+    }
+    const std::string script = gTmp + "/sesame.pa";
+    if (FILE *f = std::fopen(script.c_str(), "w")) {
+        std::fprintf(f,
+                     "load-module module-null-sink sink_name=sesame_null\nset-default-sink sesame_null\n"
+                     "load-module module-native-protocol-unix auth-anonymous=1 socket=%s/native\n",
+                     gTmp.c_str());
+        std::fclose(f);
+    }
+    spawn({"pulseaudio", "-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
+           "--use-pid-file=no", "--log-target=stderr", "-F", script},
+          {"HOME=" + gTmp, "XDG_RUNTIME_DIR=" + gTmp, "XDG_CONFIG_HOME=" + gTmp + "/config",
+           "PULSE_RUNTIME_PATH=" + gTmp + "/runtime", "PULSE_STATE_PATH=" + gTmp + "/state"});
+    const std::string socket = gTmp + "/native";
+    for (const long long end = now() + 10000 * Ms; ::access(socket.c_str(), F_OK) != 0; ::usleep(20000))
+        if (now() > end)
+            fail("pulseaudio did not start within 10 s");
+    ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    // Without a session bus to find, nothing starts one that would outlive us.
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + gTmp + "/no-bus").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", gTmp.c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc > 1 && qstrcmp(argv[1], ChildArgument) == 0)
-        return firstPaintChild(argc, argv);
+    std::signal(SIGALRM, watchdog);
+    ::alarm(60);
+    startServers();
     Application app(argc, argv);
+    auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        fail("not on an X server");
+    QString chime;
+    for (const QString &dir : PlayerControl::defaultSearchDirs())
+        if (chime.isEmpty() && QFileInfo::exists(dir + QLatin1Char('/') + RunCueFile))
+            chime = dir + QLatin1Char('/') + RunCueFile;
+    if (chime.isEmpty())
+        fail("the chime pinpon.wav is not beside the benchmark; build the whole project");
 
-    auto store = std::make_unique<SeedStore>();
-    Board board;
-    SilentControl control;
-    SoundCue cue(control);
-    RandomSource random;
-    Captions captions;
-    float clock = 1000.0f;
-    SeedScatterRun run(*store, board, cue, random, captions, [&clock] { return clock += 0.37f; });
-
-    const auto wholeRun = [&] { run(N); };
-    const auto floorRun = [&] {
-        random.Randomize(clock += 0.37f);
-        long long inside = 0;
-        for (int i = 0; i < N; ++i) {
-            const auto x = SeedCoordinateFromBits(random.RndBits());
-            const auto y = SeedCoordinateFromBits(random.RndBits());
-            inside += IsInside(x, y);
-        }
-        sink = inside;
-    };
-    const auto naiveRun = [&] {
-        cue(RunCueFile);
-        board.ClearBoard();
-        board.DrawBoard();
-        random.Randomize(clock += 0.37f);
-        long long inside = 0;
-        {
-            QImage &image = const_cast<QImage &>(board.surface().image());
-            QPainter painter(&image);
-            painter.scale(BoardSurface::PixelWidth / BoardSurface::ScaleWidth,
-                          BoardSurface::PixelHeight / BoardSurface::ScaleHeight);
-            PainterPen pen{painter};
-            inside = ScatterSeeds(*store, N, random, pen);
-        }
-        captions.setEstimateCaption(QString::fromStdString(NumberText(PiEstimate(inside, N))));
-        captions.setCountCaption(QString::fromStdString(NumberText(inside)));
-    };
-
-    // Warm up caches and the painter's code paths once each.
-    wholeRun();
-    floorRun();
-    naiveRun();
-
-    std::vector<double> runMs, floorMs, naiveMs;
-    for (int i = 0; i < Repetitions; ++i) {
-        runMs.push_back(timeMs(wholeRun));
-        floorMs.push_back(timeMs(floorRun));
-        naiveMs.push_back(timeMs(naiveRun));
-    }
-
-    const StartFigures start = measureStart(QCoreApplication::applicationFilePath());
     Form1 form;
     Form1Events events(form);
     form.show();
-    QCoreApplication::processEvents();
-    const double clickMs = measureClickToPaint(form);
+    if (!runUntil([&] { return form.windowHandle() && form.windowHandle()->isExposed(); }, 5000))
+        fail("the window was not shown within 5 s");
+    settle(500); // the first paint, and the chime player up and connected
+    PaintProbe probe;
+    probe.x = x11->connection();
+    form.picture1()->installEventFilter(&probe);
+    const QImage &board = form.picture1()->board().surface().image();
+    std::vector<quint32> pixels(std::size_t(board.width()) * std::size_t(board.height()));
+    RandomSource random;
+    SoundCue cue(form.mmControl1());
 
-    const double run50000 = median(runMs);
-    const double floor = median(floorMs);
-    const double naive = median(naiveMs);
-    std::printf("repetitions %d, interleaved, medians in ms\n", Repetitions);
-    std::printf("  whole 50000-seed run          %8.3f\n", run50000);
-    std::printf("  floor: generate and classify  %8.3f\n", floor);
-    std::printf("  naive: QPainter per seed      %8.3f\n", naive);
-    std::printf("  start to first painted board  %8.1f   (%d starts, offscreen)\n", start.medianMs, StartRepetitions);
-    std::printf("  click 50,000 to painted       %8.2f\n", clickMs);
-    std::printf("  resident memory after start   %8.1f MB\n", start.residentKb / 1024.0);
-    std::printf("start_to_first_paint_median_ms %.1f\n", start.medianMs);
-    std::printf("click50000_to_paint_median_ms %.2f\n", clickMs);
-    std::printf("resident_after_start_mb %.1f\n", start.residentKb / 1024.0);
-    std::printf("run50000_median_ms %.3f\n", run50000);
-    std::printf("naive_over_run %.1f\n", naive / run50000);
-    std::printf("run_over_floor %.2f\n", run50000 / floor);
+    std::vector<double> click10, click50000, least, cueMs;
+    for (int i = 0; i < Repetitions; ++i) {
+        ::alarm(30);
+        click10.push_back(clickMs(form.command(1), probe));
+        settle(120); // each chime starts before the next step
+        click50000.push_back(clickMs(form.command(7), probe));
+        settle(120);
+        const long long start = now();
+        cue(RunCueFile);
+        cueMs.push_back(double(now() - start) / Ms);
+        settle(120);
+        least.push_back(floorMs(pixels, board.width(), board.height(), random, 1000.0f + float(i)));
+    }
+
+    // The monitor stream is only recorded now, so that its wake-ups every
+    // few milliseconds do not disturb the clicks above.
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        fail("cannot make a pipe");
+    const std::string source = "--device=sesame_null.monitor";
+    spawn({"parec", source, "--format=s16le", "--rate=44100", "--channels=1", "--latency-msec=2"}, {}, fds[1]);
+    ::close(fds[1]);
+    Monitor monitor;
+    std::thread reader([&] { monitor.read(fds[0]); });
+    ::alarm(30);
+    if (!runUntil([&] { return monitor.lastChunk != 0; }, 10000))
+        fail("the sound server's monitor gave nothing within 10 s");
+
+    std::vector<double> chimeMs, paplayMs;
+    const std::string wav = chime.toStdString();
+    for (int i = -1; i < SoundRepetitions; ++i) { // the first round warms up
+        ::alarm(30);
+        const double chimeDelay = monitor.delayMs([&] { click(form.command(7)); });
+        pid_t paplay = 0;
+        const double paplayDelay = monitor.delayMs([&] { paplay = spawn({"paplay", wav}); });
+        ::kill(paplay, SIGKILL); // heard: the rest of it would only hold up the next round
+        ::waitpid(paplay, nullptr, 0);
+        *std::find(gChildren, gChildren + 16, paplay) = 0;
+        if (i >= 0) {
+            chimeMs.push_back(chimeDelay);
+            paplayMs.push_back(paplayDelay);
+        }
+    }
+    endChildren(); // parec's end ends the reader
+    reader.join();
+    QDir(QString::fromStdString(gTmp)).removeRecursively();
+    ::alarm(0);
+
+    const double c10 = median(click10), c50000 = median(click50000), floor = median(least);
+    const double cueUi = median(cueMs), chimeDelay = median(chimeMs), paplayDelay = median(paplayMs);
+    std::printf("repetitions: %d of clicks, cue and floor interleaved; %d of chime and paplay interleaved\n"
+                "  click \"10\" to board on the X server       %8.3f ms\n"
+                "  click \"50,000\" to board on the X server   %8.3f ms\n"
+                "  floor: 50,000 seeds, numbers and pixels   %8.3f ms\n"
+                "  run chime cue on the UI thread            %8.3f ms\n"
+                "  click \"50,000\" to the chime heard         %8.3f ms\n"
+                "  paplay started to the chime heard         %8.3f ms\n",
+                Repetitions, SoundRepetitions, c10, c50000, floor, cueUi, chimeDelay, paplayDelay);
+    std::printf("click10_ms %.3f\nclick50000_ms %.3f\nclick50000_over_floor %.3f\ncue_ui_ms %.3f\n"
+                "chime_delay_over_paplay %.3f\n",
+                c10, c50000, c50000 / floor, cueUi, chimeDelay / paplayDelay);
     return 0;
 }
