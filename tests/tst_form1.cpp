@@ -274,6 +274,45 @@ private slots:
         QVERIFY(exitButton || !fixture->chimed(u"endpinpon.wav"_s));
     }
 
+    void programWithoutWindow_data()
+    {
+        QTest::addColumn<QStringList>("setting"); // environment, then arguments
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no display") << QStringList() << 1
+                                    << "sesame-pi: cannot open a window: no display (neither DISPLAY nor "
+                                       "WAYLAND_DISPLAY is set)\n";
+        QTest::newRow("X server not there")
+            << QStringList{"DISPLAY=:987"} << 1 << "sesame-pi: cannot open a window: the display cannot be reached\n";
+        QTest::newRow("-platform offscreen, then SIGTERM") << QStringList{"", "-platform", "offscreen"} << 0 << "";
+        QTest::newRow("--version") << QStringList{"DISPLAY=:987", "--version"} << 0 << "sesame-pi 1.00\n";
+    }
+
+    // The program itself, started as a user would: one line and status 1
+    // where no window can be opened, Qt's own -platform honoured.
+    void programWithoutWindow()
+    {
+        QFETCH(QStringList, setting);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        if (!setting.value(0).isEmpty())
+            env.insert(setting[0].section(u'=', 0, 0), setting[0].section(u'=', 1));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QCoreApplication::applicationDirPath() + u"/sesame-pi"_s, setting.mid(1));
+        if (status == 0 && said.isEmpty()) {
+            QTest::qWait(1000);
+            program.terminate();
+        }
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), status);
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput() + program.readAllStandardError());
+        QVERIFY2(out.endsWith(said) && !out.contains(u"qt.qpa"_s), qPrintable(out));
+    }
+
     // A failure in a handler is reported and ends the program with 2.
     void fatalError()
     {

@@ -32,12 +32,10 @@ QByteArray whyNoWindow(const QString &qtSays)
         = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqwayland-generic.so");
     if (isSet("WAYLAND_DISPLAY") && !isSet("DISPLAY") && !QFileInfo::exists(waylandPlugin))
         return "the Qt Wayland platform plugin is not installed (Debian package qt6-wayland)";
-    if (qtSays.contains(QLatin1String("could not connect to display"))) {
-        if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY"))
-            return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
-        return "the display cannot be reached";
-    }
-    if (qtSays.contains(QLatin1String("no Qt platform plugin")))
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM"))
+        return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    if (qtSays.contains(QLatin1String("could not connect to display"))
+        || qtSays.contains(QLatin1String("no Qt platform plugin")))
         return "the display cannot be reached";
     return qtSays.section(QLatin1Char('\n'), 0, 0).toLocal8Bit();
 }
