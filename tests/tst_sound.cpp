@@ -136,6 +136,10 @@ private slots:
         SoundCue cue(control);
         cue(ExitCueFile);
         QCOMPARE(control.calls, QStringList({"Stop", "Close", "FileName=endpinpon.wav", "Open", "Sound"}));
+        // Installed chimes first; a stray one where the program was started, last.
+        const QStringList dirs = PlayerControl::defaultSearchDirs();
+        QCOMPARE(dirs.first(), QCoreApplication::applicationDirPath());
+        QCOMPARE(dirs.last(), QDir::currentPath());
     }
 
     void decode_data()
