@@ -158,6 +158,14 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
+        // Return presses the button with the focus, once however long it is held.
+        QSignalSpy clicks(fixture->form.command(1), &QPushButton::clicked);
+        QTest::keyClick(fixture->form.command(1), Qt::Key_Return);
+        QTRY_COMPARE(clicks.count(), 1);
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(fixture->form.command(1), &held);
+        QTest::qWait(300);
+        QCOMPARE(clicks.count(), 1);
     }
 
     void countButton_data()
@@ -208,7 +216,7 @@ private slots:
         QCOMPARE(fixture->board(), startup);
         QTRY_COMPARE_WITH_TIMEOUT(fixture->onScreen(), startup.convertToFormat(QImage::Format_RGB32), 5000);
         QVERIFY(seeds->seedX == fixture->events.seedStore().seedX);
-        QTest::qWait(500); // Init plays no chime: none was asked for yet at start-up
+        QTest::qWait(1500); // Init plays no chime: none was asked for yet at start-up
         QVERIFY(runFirst || soundWarnings.isEmpty());
     }
 
@@ -227,6 +235,11 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(activations.count(), 1);
         QCOMPARE(fixture->board(), seeded);
+        Form1 unfocused; // shown but never activated, as on a bare X server
+        QSignalSpy quiet(&unfocused, &Form1::Activate);
+        QShowEvent shown;
+        QApplication::sendEvent(&unfocused, &shown);
+        QTRY_COMPARE(quiet.count(), 1);
     }
 
     void ending_data()
