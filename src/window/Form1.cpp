@@ -65,12 +65,12 @@ void Form1::createControls()
 {
     using FormLayout::Kind;
     QWidget *previousInTabOrder = nullptr;
-    for (const FormLayout::Control &spec : FormLayout::Controls) {
-        const QString name = toString(spec.name);
-        const QString caption = toString(spec.caption);
+    for (const FormLayout::Control &row : FormLayout::Controls) {
+        const QString name = toString(row.name);
+        const QString caption = toString(row.caption);
         QWidget *widget = nullptr;
-        const auto number = static_cast<std::size_t>(spec.name.back().digitValue());
-        switch (spec.kind) {
+        const auto number = static_cast<std::size_t>(row.name.back().digitValue());
+        switch (row.kind) {
         case Kind::PictureBox:
             mPicture1 = new PictureBox(this);
             mPicture1->setAccessibleName(tr("Board"));
@@ -117,9 +117,9 @@ void Form1::createControls()
             continue;
         }
         widget->setObjectName(name);
-        widget->setGeometry(FormLayout::toPixels(spec.twips));
-        if (spec.points > 0)
-            widget->setFont(captionFont(spec.points, spec.bold));
+        widget->setGeometry(FormLayout::toPixels(row.twips));
+        if (row.points > 0)
+            widget->setFont(captionFont(row.points, row.bold));
         if (!caption.isEmpty())
             widget->setAccessibleName(caption.trimmed());
         if (widget->focusPolicy() != Qt::NoFocus) {
