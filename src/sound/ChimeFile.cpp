@@ -196,7 +196,8 @@ ChimeFile ChimeFile::decode(std::span<const unsigned char> bytes)
         return file;
     }
 
-    const std::size_t frames = data.size() / static_cast<std::size_t>(format.blockAlign);
+    const auto blockAlign = static_cast<std::size_t>(std::max(format.blockAlign, 1)); // checked above
+    const std::size_t frames = data.size() / blockAlign;
     if (frames > static_cast<std::size_t>(MaxSeconds) * format.rate) {
         file.problem = "longer than " + std::to_string(MaxSeconds) + " s";
         return file;
@@ -206,10 +207,10 @@ ChimeFile ChimeFile::decode(std::span<const unsigned char> bytes)
     file.chime.channels = kept;
     file.chime.samples.reserve(frames * static_cast<std::size_t>(kept));
     for (std::size_t frame = 0; frame < frames; ++frame) {
-        const unsigned char *at = data.data() + frame * static_cast<std::size_t>(format.blockAlign);
-        for (int channel = 0; channel < kept; ++channel)
-            file.chime.samples.push_back(
-                sampleAt(at + channel * format.bytesPerSample, format.encoding, format.bytesPerSample));
+        const unsigned char *at = data.data() + frame * blockAlign;
+        for (std::size_t channel = 0; channel < static_cast<std::size_t>(kept); ++channel)
+            file.chime.samples.push_back(sampleAt(at + channel * static_cast<std::size_t>(format.bytesPerSample),
+                                                  format.encoding, format.bytesPerSample));
     }
     return file;
 }

@@ -27,7 +27,7 @@ struct Chime
 // are really there, and a chime is short: at most MaxSeconds.
 struct ChimeFile
 {
-    static constexpr std::size_t MaxBytes = 16 * 1024 * 1024;
+    static constexpr std::size_t MaxBytes = std::size_t{16} * 1024 * 1024;
     static constexpr int MaxSeconds = 60;
     static constexpr int MinRate = 4000;
     static constexpr int MaxRate = 192000;

@@ -81,7 +81,7 @@ void ChimePlayer::command(const QByteArray &line)
 QString ChimePlayer::find(const QString &name) const
 {
     for (const QString &dir : mSearchDirs) {
-        const QString path = QDir(dir).filePath(name);
+        QString path = QDir(dir).filePath(name);
         struct stat info = {};
         // lstat: a dangling link or a loop under the name is found, and reported.
         if (::lstat(QFile::encodeName(path).constData(), &info) == 0)
