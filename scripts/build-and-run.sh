@@ -10,7 +10,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSESAME_PI_WERRO
 cmake --build build -j2 --target sesame-pi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    exec build/src/app/sesame-pi
+    exec build/bin/sesame-pi
 fi
 echo "sesame-pi: no display here; starting on a virtual one (Xvfb). Ctrl+C ends it." >&2
-exec xvfb-run -a -s "-screen 0 1280x800x24" build/src/app/sesame-pi
+exec xvfb-run -a -s "-screen 0 1280x800x24" build/bin/sesame-pi
