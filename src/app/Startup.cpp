@@ -1,7 +1,6 @@
 #include "Startup.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QSocketNotifier>
