@@ -7,6 +7,8 @@
 #include "Placement.h"
 #include "sound/PlayerControl.h"
 
+#include <QBackingStore>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -147,8 +149,19 @@ void Form1::announceResults()
     mNotice->announce(lines.join(QLatin1String(", ")));
 }
 
+namespace {
+
+const QEvent::Type SettleBackingStore = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+} // namespace
+
 bool Form1::event(QEvent *event)
 {
+    if (event->type() == SettleBackingStore) {
+        mSettlePosted = false;
+        settleBackingStore();
+        return true;
+    }
     // Qt reports activation on every return to the window; the window's
     // own Activate comes once, when it is first shown, whether or not the
     // platform ever gives it the focus (a bare X server does not).
@@ -160,11 +173,27 @@ bool Form1::event(QEvent *event)
             window->installEventFilter(this);
     }
     const bool result = QWidget::event(event);
+    if (event->type() == QEvent::UpdateRequest && !mSettlePosted
+        && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        mSettlePosted = true;
+        QCoreApplication::postEvent(this, new QEvent(SettleBackingStore), Qt::LowEventPriority - 2);
+    }
     if (first) {
         mActivated = true;
         QTimer::singleShot(0, this, &Form1::Activate);
     }
     return result;
+}
+
+void Form1::settleBackingStore()
+{
+    // Any pixel the window has sent will do: Qt then confirms them all.
+    QBackingStore *store = backingStore();
+    if (!store || !isVisible())
+        return;
+    const QPoint inside = mPicture1->geometry().center();
+    store->beginPaint(QRegion(inside.x(), inside.y(), 1, 1));
+    store->endPaint();
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

@@ -59,6 +59,13 @@ private:
     // none), then with the frame.
     void keepOnScreen(const QRect &frame);
     void keepFrameOnScreen(int triesLeft);
+    // On X11, Qt's backing store shares its pixels with the X server, and
+    // before it paints over pixels it has sent, it waits for the server to
+    // confirm it has read them: a round trip. Done once the window has been
+    // flushed and the events waiting then have been handled, that wait is
+    // off the way of the next click.
+    void settleBackingStore();
+    bool mSettlePosted = false;
     static constexpr int FrameTries = 20, FrameTryInterval = 50; // ms
 
     std::array<QPushButton *, 8> mCommands{}; // by number; 0 unused
