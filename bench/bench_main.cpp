@@ -429,7 +429,8 @@ int main(int argc, char **argv)
                 "  run chime cue on the UI thread            %8.3f ms\n"
                 "  click \"50,000\" to the chime heard         %8.3f ms\n"
                 "  paplay started to the chime heard         %8.3f ms\n",
-                Repetitions, SoundRepetitions, median(flushed10), median(flushed50000), c10, c50000, floor, median(idleTrip), cueUi, chimeDelay, paplayDelay);
+                Repetitions, SoundRepetitions, median(flushed10), median(flushed50000), c10, c50000, floor,
+                median(idleTrip), cueUi, chimeDelay, paplayDelay);
     std::printf("click10_ms %.3f\nclick50000_ms %.3f\nclick50000_over_floor %.3f\ncue_ui_ms %.3f\n"
                 "chime_delay_over_paplay %.3f\n",
                 c10, c50000, c50000 / floor, cueUi, chimeDelay / paplayDelay);

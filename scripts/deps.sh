@@ -13,9 +13,11 @@ build_and_run=(
     xvfb xauth
 )
 # The sound tests start sound servers of their own and listen to them; the
-# packaging tests run the validators and man.
+# window's tests start an X server with a window manager; the packaging tests
+# run the validators and man.
 testing=(
     pulseaudio pulseaudio-utils
+    openbox
     desktop-file-utils appstream man-db
 )
 

@@ -187,9 +187,12 @@ bool Form1::event(QEvent *event)
 
 void Form1::settleBackingStore()
 {
-    // Any pixel the window has sent will do: Qt then confirms them all.
+    // Any pixel the window has sent will do: Qt then confirms them all. A
+    // window not on the screen, or not painted yet, has no pixels to paint
+    // over, nor a backing store image.
     QBackingStore *store = backingStore();
-    if (!store || !isVisible())
+    const QWindow *window = windowHandle();
+    if (!store || store->size().isEmpty() || !window || !window->isExposed())
         return;
     const QPoint inside = mPicture1->geometry().center();
     store->beginPaint(QRegion(inside.x(), inside.y(), 1, 1));
