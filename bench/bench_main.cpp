@@ -243,7 +243,7 @@ double floorMs(std::vector<quint32> &pixels, int width, int height, RandomSource
         const std::int16_t x = SeedCoordinate(local.RndBits());
         const std::int16_t y = SeedCoordinate(local.RndBits());
         const bool in = IsInside(x, y);
-        quint32 *at = pixels.data() + y * height / 480 * width + x * width / 480;
+        quint32 *at = pixels.data() + qsizetype(y * height / 480) * width + x * width / 480;
         for (const qsizetype offset : around)
             at[offset] = in ? 0xff8080ffu : 0xffff8080u;
         inside += in;
