@@ -175,8 +175,8 @@ private slots:
                                << QList<int>{} << 0;
         QTest::newRow("block align") << wav(1, 2, 44100, 16, "\x00\x00", 0xffffffff, 3) << "inconsistent block align"
                                      << QList<int>{} << 0;
-        QTest::newRow("61 s") << wav(1, 1, 8000, 8, QByteArray(qsizetype{8000} * 61, '\x80')) << "longer than 60 s" << QList<int>{}
-                              << 0;
+        QTest::newRow("61 s") << wav(1, 1, 8000, 8, QByteArray(qsizetype{8000} * 61, '\x80')) << "longer than 60 s"
+                              << QList<int>{} << 0;
         QTest::newRow("no samples") << wav(1, 1, 44100, 16, "") << "no audio data" << QList<int>{} << 0;
         QTest::newRow("not a WAV") << QByteArray("\x89PNG\r\n\x1a\n0000") << "not a RIFF/WAVE file" << QList<int>{}
                                    << 0;
