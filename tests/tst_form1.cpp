@@ -313,12 +313,8 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, said);
         QProcess server, manager;
-        auto end = qScopeGuard([&] {
-            for (QProcess *process : {&manager, &server}) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        });
+        auto end
+            = qScopeGuard([&] { manager.kill(), server.kill(), manager.waitForFinished(), server.waitForFinished(); });
         if (setting.value(0) == u"DISPLAY=desktop"_s) {
             if (QStandardPaths::findExecutable(u"Xvfb"_s).isEmpty()
                 || QStandardPaths::findExecutable(u"openbox"_s).isEmpty())
@@ -326,11 +322,7 @@ private slots:
             server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s});
             QVERIFY(server.waitForReadyRead(10000));
             setting[0] = u"DISPLAY=:"_s + QString::fromLatin1(server.readAll()).trimmed();
-            QProcessEnvironment managerEnv = QProcessEnvironment::systemEnvironment();
-            managerEnv.insert(u"DISPLAY"_s, setting[0].mid(8));
-            manager.setProcessEnvironment(managerEnv);
-            manager.start(u"openbox"_s, {});
-            QVERIFY(manager.waitForStarted(5000));
+            manager.start(u"env"_s, {setting[0], u"openbox"_s});
             QTest::qWait(500); // managing the screen before the window comes
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
