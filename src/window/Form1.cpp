@@ -28,6 +28,8 @@ QString toString(QStringView view)
     return view.toString();
 }
 
+const QEvent::Type SettleBackingStore = static_cast<QEvent::Type>(QEvent::registerEventType());
+
 } // namespace
 
 Form1::Form1(QWidget *parent)
@@ -148,12 +150,6 @@ void Form1::announceResults()
             lines << label(caption)->text().trimmed() + u' ' + label(value)->text();
     mNotice->announce(lines.join(QLatin1String(", ")));
 }
-
-namespace {
-
-const QEvent::Type SettleBackingStore = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-} // namespace
 
 bool Form1::event(QEvent *event)
 {
