@@ -7,8 +7,7 @@ set -euo pipefail
 
 build_and_run=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-multimedia-dev
-    libxcb1-dev
+    qt6-base-dev libsndfile1-dev libpulse-dev libxcb1-dev
     fonts-ipafont-gothic
     xvfb xauth
 )

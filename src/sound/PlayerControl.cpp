@@ -1,15 +1,15 @@
 #include "PlayerControl.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcess>
-#include <QUrl>
 
+#include <chrono>
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcSound, "sesame-pi.sound", QtWarningMsg)
 
@@ -17,9 +17,13 @@ namespace sesame {
 
 namespace {
 
-// Commands that pile up behind a player that reads nothing are dropped
-// rather than held: a chime late by minutes is no chime.
-constexpr qint64 MaxQueuedBytes = 4096;
+constexpr qint64 MaxQueuedBytes = 4096; // for the player: a player that reads nothing is sent nothing more
+constexpr qint64 MaxLine = 1024; // from the player; the rest of a longer line is dropped
+constexpr qint64 MaxAnswerBytes = 64 * 1024; // from the player in a second: more is not warnings
+constexpr int MaxWarnings = 32;
+constexpr qint64 QuickEndMs = 5000; // a player that ends sooner has ended at once
+constexpr qint64 FirstRetryMs = 250;
+constexpr qint64 LastRetryMs = 5 * 60 * 1000;
 
 } // namespace
 
@@ -28,21 +32,20 @@ PlayerControl::PlayerControl(QString playerPath, QStringList searchDirs, QObject
     , mPlayerPath(std::move(playerPath))
     , mSearchDirs(std::move(searchDirs))
 {
-    startPlayer();
+    start();
 }
 
 PlayerControl::~PlayerControl()
 {
-    endPlayer();
+    end();
 }
 
 QString PlayerControl::defaultPlayerPath()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
     for (const QString &candidate : {appDir + QStringLiteral("/sesame-pi-chimes"),
-                                     appDir + QStringLiteral("/../libexec/sesame-pi/sesame-pi-chimes"),
-                                     QStringLiteral(SESAME_PI_LIBEXECDIR "/sesame-pi-chimes")}) {
-        if (QFileInfo(candidate).isExecutable())
+                                     appDir + QStringLiteral("/../libexec/sesame-pi/sesame-pi-chimes")}) {
+        if (QFileInfo::exists(candidate))
             return QDir::cleanPath(candidate);
     }
     return QStringLiteral(SESAME_PI_LIBEXECDIR "/sesame-pi-chimes");
@@ -55,40 +58,25 @@ QStringList PlayerControl::defaultSearchDirs()
             QDir::currentPath()};
 }
 
-void PlayerControl::setSearchDirs(const QStringList &dirs)
-{
-    endPlayer();
-    mSearchDirs = dirs;
-    startPlayer();
-}
-
-void PlayerControl::setFileName(const QString &fileName)
-{
-    mFileName = fileName;
-}
-
 void PlayerControl::setCommand(const QString &command)
 {
-    if (command == QLatin1String("Stop")) {
-        send("stop");
-    } else if (command == QLatin1String("Close")) {
-        send("close");
-    } else if (command == QLatin1String("Open")) {
-        // A player that has sat on a chime for StallMs is stuck on its sound
-        // server: a new one meets the server afresh once it is back.
-        if (mUnanswered > 0 && mOldestUnanswered.hasExpired(StallMs))
-            endPlayer();
-        if (!mPlayer)
-            startPlayer();
-        mLastCue = "open " + QUrl::toPercentEncoding(mFileName);
-        send(mLastCue);
-    } else if (command == QLatin1String("Sound")) {
-        if (mUnanswered++ == 0)
-            mOldestUnanswered.start();
-        mLastCue += "\nsound " + QByteArray::number(QDeadlineTimer::current().deadline());
-        send(mLastCue.mid(mLastCue.lastIndexOf('\n') + 1));
-        // Out now, not when the event loop next looks: the chime should not
-        // wait for the run that asked for it. Returns at once.
+    if (command == u"Stop") {
+        send("stop\n");
+    } else if (command == u"Close") {
+        mOpenName.clear();
+    } else if (command == u"Open") {
+        mOpenName = mFileName;
+        if (!mPlayer && mNextStart.hasExpired())
+            start();
+    } else if (command == u"Sound") {
+        if (mOpenName.isEmpty())
+            return;
+        const auto askedAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        // A line break would end the line: a name cannot have one.
+        send("play " + QByteArray::number(askedAt.count()) + ' ' + QString(mOpenName).replace(u'\n', u' ').toUtf8()
+             + '\n');
+        // Out now, not when the event loop next looks; returns at once.
         if (mPlayer)
             mPlayer->waitForBytesWritten(0);
     } else {
@@ -99,85 +87,92 @@ void PlayerControl::setCommand(const QString &command)
 void PlayerControl::send(const QByteArray &line)
 {
     if (mPlayer && mPlayer->bytesToWrite() < MaxQueuedBytes)
-        mPlayer->write(line + '\n');
+        mPlayer->write(line);
 }
 
-void PlayerControl::startPlayer()
+void PlayerControl::start()
 {
-    mUnanswered = 0;
     mPlayer = new QProcess(this);
-    mPlayer->setProgram(mPlayerPath);
-    mPlayer->setArguments(mSearchDirs);
-    // What the audio library says on its way is not the user's business;
-    // the answers carry what is.
     mPlayer->setStandardErrorFile(QProcess::nullDevice());
-    mPlayer->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // A group of its own, so that it is ended with whatever it starts; and
+    // it ends with the program, however the program ends.
+    mPlayer->setChildProcessModifier([] {
+        ::setsid();
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
     connect(mPlayer, &QProcess::readyReadStandardOutput, this, &PlayerControl::readAnswers);
+    connect(mPlayer, &QProcess::finished, this, &PlayerControl::ended);
     connect(mPlayer, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
-        warnOnce(QStringLiteral("cannot start the chime player \"%1\": %2")
-                     .arg(QDir::toNativeSeparators(mPlayerPath), mPlayer->errorString()));
-        mPlayer->deleteLater();
-        mPlayer = nullptr;
+        warnOnce(QStringLiteral("cannot start the chime player \"%1\": %2").arg(mPlayerPath, mPlayer->errorString()));
+        ended();
     });
-    connect(mPlayer, &QProcess::finished, this, [this, player = mPlayer](int, QProcess::ExitStatus status) {
-        if (status == QProcess::CrashExit)
-            warnOnce(QStringLiteral("the chime player stopped unexpectedly"));
-        if (player == mPlayer) {
-            readAnswers();
-            mPlayer = nullptr;
-            if (std::exchange(mHandOn, false) && mLastCue.contains('\n')) {
-                startPlayer();
-                send(mLastCue);
-                mUnanswered = 1;
-                mOldestUnanswered.start();
-            }
-        }
-        player->deleteLater();
-    });
-    mPlayer->start();
+    mAnswerBytes = 0;
+    mSkipping = false;
+    mStarted.start();
+    mAnswerClock.start();
+    mPlayer->start(mPlayerPath, mSearchDirs);
+    mGroup = mPlayer ? mPlayer->processId() : 0; // gone already when it failed to start
 }
 
-void PlayerControl::endPlayer()
+void PlayerControl::ended()
+{
+    if (mStarted.elapsed() < QuickEndMs) {
+        mNextStart.setRemainingTime(std::min(FirstRetryMs << std::min(mQuickEnds, 20), LastRetryMs));
+        if (++mQuickEnds == 2)
+            warnOnce(QStringLiteral("the chime player \"%1\" keeps ending; it is started again less and less often")
+                         .arg(mPlayerPath));
+    } else {
+        mQuickEnds = 0;
+    }
+    end();
+}
+
+void PlayerControl::end()
 {
     if (!mPlayer)
         return;
     QProcess *player = std::exchange(mPlayer, nullptr);
     player->disconnect(this);
-    player->kill();
-    // Gone at once after SIGKILL; waited for so that no zombie is left.
-    player->waitForFinished(1000);
-    delete player;
+    if (mGroup > 0)
+        ::kill(-static_cast<pid_t>(std::exchange(mGroup, 0)), SIGKILL);
+    if (player->state() != QProcess::NotRunning)
+        player->waitForFinished(1000); // gone at once after SIGKILL; reaped, so that no zombie is left
+    player->deleteLater();
 }
 
 void PlayerControl::readAnswers()
 {
-    while (mPlayer && mPlayer->canReadLine()) {
-        const QByteArray line = mPlayer->readLine().trimmed();
-        if (line == "lost") {
-            mHandOn = true;
-        } else if (line == "played") {
-            mUnanswered = std::max(0, mUnanswered - 1);
-            mOldestUnanswered.start();
-        } else if (line.startsWith("cannot ")) {
-            const QByteArray rest = line.mid(7);
-            const qsizetype space = rest.indexOf(' ');
-            const QByteArray file = rest.left(space);
-            const QString cause = QString::fromUtf8(rest.mid(space + 1));
-            warnOnce(QStringLiteral("cannot play \"%1\": %2")
-                         .arg(QDir::toNativeSeparators(QUrl::fromPercentEncoding(file)), cause));
+    while (mPlayer && mPlayer->bytesAvailable() > 0) {
+        const QByteArray line = mPlayer->readLine(MaxLine);
+        const bool whole = line.endsWith('\n');
+        if (whole && !mSkipping)
+            warnOnce(QString::fromUtf8(line.chopped(1)));
+        mSkipping = !whole;
+        if (mAnswerClock.elapsed() > 1000) {
+            mAnswerClock.start();
+            mAnswerBytes = 0;
+        }
+        if ((mAnswerBytes += line.size()) > MaxAnswerBytes) {
+            warnOnce(QStringLiteral("the chime player \"%1\" says too much; it was ended").arg(mPlayerPath));
+            ended();
         }
     }
 }
 
 void PlayerControl::warnOnce(const QString &line)
 {
-    // The same chime is played at every run: one line per cause is enough.
-    if (!mWarned.contains(line)) {
-        mWarned.insert(line);
-        qCWarning(lcSound).noquote() << line;
-    }
+    QString text = line;
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    if (mWarned.size() >= MaxWarnings || mWarned.contains(text))
+        return;
+    mWarned.insert(text);
+    qCWarning(lcSound).noquote() << text;
+    if (mWarned.size() == MaxWarnings)
+        qCWarning(lcSound, "further warnings about the chimes are not shown");
 }
 
 } // namespace sesame

@@ -2,6 +2,7 @@
 
 #include "MediaControl.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
@@ -11,57 +12,54 @@ class QProcess;
 
 namespace sesame {
 
-// The media control the window's chimes play through: it hands each command
-// to the chime player, a process of its own (sesame-pi-chimes), and never
-// waits for it. A command costs the caller a few bytes written to a pipe.
+// The media control the window's chimes play through. It hands each chime to
+// the chime player, a process of its own (sesame-pi-chimes), as one line on a
+// pipe, and never waits for it. The player answers only with warnings, shown
+// once each in the "sesame-pi.sound" logging category.
 //
-// The player is started with the control and started again when it has
-// ended (no sound server, a crash), so that a sound server that comes later
-// is used by the next chime; when the server it played on went away, the
-// new player is handed the chime at once. A player that has answered
-// nothing for StallMs is stuck on a stalled server: it is given up and
-// replaced at the next chime.
-//
-// A chime that cannot be played is reported once per file and cause, as a
-// warning in the "sesame-pi.sound" logging category.
+// Whatever the player does costs the window a bounded amount: a few lines
+// queued for it, a line at a time from it, a few warnings. A player that says
+// too much is ended; one that ends soon after it started is started again at
+// a later chime, after a delay that doubles every time. A player is always
+// ended together with everything it started.
 class PlayerControl : public QObject, public MediaControl
 {
     Q_OBJECT
 
 public:
-    static constexpr int StallMs = 2000;
-
-    // The player's path, and where it looks up bare chime names.
+    // The player's path, and where it looks up bare chime names, in order.
     PlayerControl(QString playerPath, QStringList searchDirs, QObject *parent = nullptr);
     ~PlayerControl() override;
 
-    // Looks chimes up elsewhere from now on: a new player is started.
-    void setSearchDirs(const QStringList &dirs);
-
-    void setFileName(const QString &fileName) override;
+    void setFileName(const QString &fileName) override { mFileName = fileName; }
     void setCommand(const QString &command) override;
 
-    // The installed player beside the program, or in its libexec directory.
+    // The player beside the program, or installed for it.
     static QString defaultPlayerPath();
     // The directory of the executable, the data directory installed beside
     // it, the one the program was built for, and last the working directory.
     static QStringList defaultSearchDirs();
 
 private:
+    void start();
+    void ended();
+    void end();
     void send(const QByteArray &line);
-    void startPlayer();
-    void endPlayer();
     void readAnswers();
     void warnOnce(const QString &line);
 
     QString mPlayerPath;
     QStringList mSearchDirs;
     QString mFileName;
-    QByteArray mLastCue; // the commands of the latest chime, to hand on
-    bool mHandOn = false;
+    QString mOpenName;
     QProcess *mPlayer = nullptr;
-    int mUnanswered = 0; // "sound" commands the player has not answered yet
-    QElapsedTimer mOldestUnanswered;
+    qint64 mGroup = 0; // the player's process group
+    QElapsedTimer mStarted;
+    int mQuickEnds = 0;
+    QDeadlineTimer mNextStart; // expired: a player may be started
+    QElapsedTimer mAnswerClock;
+    qint64 mAnswerBytes = 0; // since mAnswerClock started
+    bool mSkipping = false; // the rest of an overlong answer
     QSet<QString> mWarned;
 };
 

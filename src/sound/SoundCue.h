@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "MediaControl.h"
 
 namespace sesame {
-
-class MediaControl;
 
 // The two chimes, by file name, looked up when played.
 inline const QString RunCueFile = QStringLiteral("pinpon.wav");
@@ -21,7 +19,14 @@ public:
     {
     }
 
-    void operator()(const QString &fileName);
+    void operator()(const QString &fileName)
+    {
+        mControl.setCommand(QStringLiteral("Stop"));
+        mControl.setCommand(QStringLiteral("Close"));
+        mControl.setFileName(fileName);
+        mControl.setCommand(QStringLiteral("Open"));
+        mControl.setCommand(QStringLiteral("Sound"));
+    }
 
 private:
     MediaControl &mControl;
