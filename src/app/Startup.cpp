@@ -1,9 +1,16 @@
 #include "Startup.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPluginLoader>
 #include <QSocketNotifier>
+#include <QWidget>
+
+#include <xcb/xcb.h>
 
 #include <array>
 #include <cerrno>
@@ -20,41 +27,100 @@ namespace {
 
 bool isSet(const char *name)
 {
-    const char *value = std::getenv(name);
-    return value && *value;
+    return !qEnvironmentVariableIsEmpty(name);
 }
 
-// Why no window could be opened, as one line's worth.
-QByteArray whyNoWindow(const QString &qtSays)
+// The platforms asked for, in the order Qt tries them: the -platform
+// argument, else QT_QPA_PLATFORM; empty when Qt is left to choose.
+QStringList askedPlatforms(int argc, char **argv)
 {
-    const QString waylandPlugin
-        = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqwayland-generic.so");
-    if (isSet("WAYLAND_DISPLAY") && !isSet("DISPLAY") && !QFileInfo::exists(waylandPlugin))
-        return "the Qt Wayland platform plugin is not installed (Debian package qt6-wayland)";
-    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM"))
-        return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
-    if (qtSays.contains(QLatin1String("could not connect to display"))
-        || qtSays.contains(QLatin1String("no Qt platform plugin")))
-        return "the display cannot be reached";
-    return qtSays.section(QLatin1Char('\n'), 0, 0).toLocal8Bit();
+    QString asked = qEnvironmentVariable("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            asked = QString::fromLocal8Bit(argv[i + 1]);
+    QStringList names;
+    for (const QString &entry : asked.split(u';', Qt::SkipEmptyParts))
+        names << entry.section(u':', 0, 0);
+    return names;
 }
 
+// What the platform plugins that Qt can find say they provide.
+QStringList installedPlatforms()
+{
+    QStringList keys;
+    for (const QString &dir : QCoreApplication::libraryPaths())
+        for (const QFileInfo &file : QDir(dir + QStringLiteral("/platforms")).entryInfoList(QDir::Files))
+            for (const QJsonValue key : QPluginLoader(file.filePath()).metaData()[u"MetaData"][u"Keys"].toArray())
+                keys << key.toString();
+    return keys;
+}
+
+QStringList askedForTheWindow;
+
+QString whyNoWindow()
+{
+    QStringList asked = askedForTheWindow;
+    if (asked.isEmpty()) { // Qt's choice: the session's own
+        if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY"))
+            return QStringLiteral("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+        asked << (isSet("DISPLAY") ? QStringLiteral("xcb") : QStringLiteral("wayland"));
+    }
+    for (const QString &name : asked)
+        if (!installedPlatforms().contains(name))
+            return QStringLiteral("the Qt platform plugin \"%1\" is not installed%2")
+                .arg(name, name.startsWith(u"wayland") ? QStringLiteral(" (Debian package qt6-wayland)") : QString());
+    const bool wayland = asked.first().startsWith(u"wayland");
+    if (!wayland && asked.first() != u"xcb")
+        return QStringLiteral("the Qt platform plugin \"%1\" could not start").arg(asked.first());
+    const char *variable = wayland ? "WAYLAND_DISPLAY" : "DISPLAY";
+    if (!isSet(variable))
+        return QStringLiteral("no display (%1 is not set)").arg(QLatin1String(variable));
+    return QStringLiteral("the display %1=\"%2\" cannot be reached")
+        .arg(QLatin1String(variable), qEnvironmentVariable(variable));
+}
+
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QList<HeldMessage> heldMessages;
 QtMessageHandler previousHandler = nullptr;
 
-void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtFatalMsg) {
-        std::fprintf(stderr, "sesame-pi: cannot open a window: %s\n", whyNoWindow(message).constData());
-        std::fflush(stderr);
-        std::_Exit(NoDisplayExitStatus);
-    }
-    // The platform plugin's own account of why it failed says the same thing
-    // at length; the line above is enough.
-    if (context.category && QByteArray(context.category).startsWith("qt.qpa"))
+    if (type != QtFatalMsg) {
+        heldMessages.append({type, context.category, message});
         return;
-    if (previousHandler)
-        previousHandler(type, context, message);
+    }
+    std::fprintf(stderr, "sesame-pi: cannot open a window: %s\n", qPrintable(whyNoWindow()));
+    std::fflush(stderr);
+    std::_Exit(NoDisplayExitStatus);
 }
+
+// The output of --help and --version; false when it could not be written.
+bool say(const char *text)
+{
+    if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0)
+        return true;
+    std::fprintf(stderr, "sesame-pi: cannot write to standard output: %s\n", std::strerror(errno));
+    return false;
+}
+
+struct DestroyWatch : QAbstractNativeEventFilter
+{
+    WId window = 0;
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        const auto *event = static_cast<const xcb_destroy_notify_event_t *>(message);
+        if (type == "xcb_generic_event_t" && (event->response_type & ~0x80) == XCB_DESTROY_NOTIFY
+            && event->window == window)
+            QCoreApplication::exit(0);
+        return false;
+    }
+};
 
 std::array<int, 2> signalPipe{-1, -1};
 
@@ -68,49 +134,58 @@ void onTerminationSignal(int)
 
 } // namespace
 
-bool answerInformationalArguments(int argc, char **argv)
+std::optional<int> answerInformationalArguments(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("sesame-pi %s\n", SESAME_PI_VERSION);
-            return false;
-        }
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("Usage: sesame-pi [--help] [--version]\n"
-                        "Scatter sesame seeds to find an approximate value of pi: a window in which\n"
-                        "random seeds fall on a square board with a circle in it, and four times the\n"
-                        "share of seeds inside the circle estimates pi.\n"
-                        "\n"
-                        "  --help     show this help and exit\n"
-                        "  --version  show the version and exit\n"
-                        "\n"
-                        "Qt's own options (such as -platform NAME) are honoured; nothing else is\n"
-                        "read. See sesame-pi(1).\n");
-            return false;
-        }
+        if (std::strcmp(argv[i], "--version") == 0)
+            return say("sesame-pi " SESAME_PI_VERSION "\n") ? 0 : 1;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return say("Usage: sesame-pi [--help] [--version]\n"
+                       "Scatter sesame seeds to find an approximate value of pi: a window in which\n"
+                       "random seeds fall on a square board with a circle in it, and four times the\n"
+                       "share of seeds inside the circle estimates pi.\n"
+                       "\n"
+                       "  --help     show this help and exit\n"
+                       "  --version  show the version and exit\n"
+                       "\n"
+                       "Qt's own options (such as -platform NAME) are honoured; nothing else is\n"
+                       "read. See sesame-pi(1).\n")
+                ? 0
+                : 1;
     }
-    return true;
+    return std::nullopt;
 }
 
 void avoidStartingASessionBus()
 {
     if (isSet("DBUS_SESSION_BUS_ADDRESS"))
         return;
-    const QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtimeDir.isEmpty() && QFileInfo(QFile::decodeName(runtimeDir + "/bus")).exists())
+    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtimeDir.isEmpty() && QFileInfo::exists(runtimeDir + QStringLiteral("/bus")))
         return; // libdbus finds the user's bus there by itself
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }
 
-void guardPlatformStartup()
+void guardPlatformStartup(int argc, char **argv)
 {
-    previousHandler = qInstallMessageHandler(startupMessageHandler);
+    askedForTheWindow = askedPlatforms(argc, argv);
+    previousHandler = qInstallMessageHandler(holdMessage);
 }
 
 void endPlatformStartupGuard()
 {
     qInstallMessageHandler(previousHandler);
-    previousHandler = nullptr;
+    for (const HeldMessage &message : std::exchange(heldMessages, {})) {
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        previousHandler(message.type, context, message.text);
+    }
+}
+
+void quitWhenDestroyed(const QWidget &window)
+{
+    static DestroyWatch watch;
+    watch.window = window.winId();
+    QCoreApplication::instance()->installNativeEventFilter(&watch);
 }
 
 void quitOnTerminationSignals()

@@ -7,11 +7,11 @@ int main(int argc, char **argv)
 {
     using namespace sesame;
 
-    if (!answerInformationalArguments(argc, argv))
-        return 0;
+    if (const std::optional<int> status = answerInformationalArguments(argc, argv))
+        return *status;
     avoidStartingASessionBus();
 
-    guardPlatformStartup();
+    guardPlatformStartup(argc, argv);
     Application app(argc, argv);
     endPlatformStartupGuard();
     quitOnTerminationSignals();
@@ -19,5 +19,6 @@ int main(int argc, char **argv)
     Form1 form;
     Form1Events events(form);
     form.show();
+    quitWhenDestroyed(form);
     return Application::exec();
 }

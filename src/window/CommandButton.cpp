@@ -1,7 +1,6 @@
 #include "CommandButton.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 
 namespace sesame {
 
@@ -24,28 +23,6 @@ void CommandButton::keyPressEvent(QKeyEvent *event)
     // One press, one click: a held key does not repeat a run.
     if (!event->isAutoRepeat())
         animateClick();
-}
-
-void CommandButton::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    setDown(true); // repainted with the next paint
-    emit pressed();
-}
-
-void CommandButton::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton || !isDown()) {
-        event->ignore();
-        return;
-    }
-    setDown(false);
-    emit released();
-    if (hitButton(event->position().toPoint()))
-        emit clicked(false);
 }
 
 } // namespace sesame

@@ -7,16 +7,9 @@
 #include "Placement.h"
 #include "sound/PlayerControl.h"
 
-#include <QBackingStore>
-#include <QCoreApplication>
-#include <QEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QScreen>
-#include <QTimer>
 
-#include <QWindow>
 #include <utility>
 
 namespace sesame {
@@ -27,8 +20,6 @@ QString toString(QStringView view)
 {
     return view.toString();
 }
-
-const QEvent::Type SettleBackingStore = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 } // namespace
 
@@ -42,7 +33,7 @@ Form1::Form1(QWidget *parent)
     setAutoFillBackground(true);
     installAccessibleRoles();
     createControls();
-    setGeometry(FormLayout::toPixels(FormLayout::ClientTwips));
+    setGeometry(keptOnScreen(FormLayout::toPixels(FormLayout::ClientTwips)));
 }
 
 Form1::~Form1() = default;
@@ -94,9 +85,9 @@ void Form1::createControls()
         case Kind::CommandButton: {
             auto *button = new CommandButton(caption, this);
             mCommands.at(number) = button;
-            // Exit and Init show no results; the others run. Queued, so that
-            // it comes after whatever the click does.
-            if (number != 5 && number != 6)
+            // Every button but Exit changes the results. Queued, so that it
+            // comes after whatever the click does.
+            if (number != 5)
                 connect(button, &QPushButton::clicked, this, &Form1::announceResults, Qt::QueuedConnection);
             widget = button;
             break;
@@ -143,93 +134,21 @@ void Form1::createControls()
 
 void Form1::announceResults()
 {
-    // In the order they read on the window: the count's line, then pi's.
+    // In the order they read on the window: the count's line, then pi's;
+    // after Init, the captions alone.
     QStringList lines;
     for (const auto &[caption, value] : {std::pair(3, 4), std::pair(1, 2)})
-        if (!label(value)->text().isEmpty())
-            lines << label(caption)->text().trimmed() + u' ' + label(value)->text();
+        lines << QStringList{label(caption)->text().trimmed(), label(value)->text()}.join(u' ').trimmed();
     mNotice->announce(lines.join(QLatin1String(", ")));
 }
 
-bool Form1::event(QEvent *event)
+void Form1::showEvent(QShowEvent *event)
 {
-    if (event->type() == SettleBackingStore) {
-        mSettlePosted = false;
-        settleBackingStore();
-        return true;
-    }
-    // Qt reports activation on every return to the window; the window's
-    // own Activate comes once, when it is first shown, whether or not the
-    // platform ever gives it the focus (a bare X server does not).
-    const bool first = !mActivated && (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show);
-    if (event->type() == QEvent::Show && !mPlaced) {
-        mPlaced = true;
-        keepOnScreen(geometry());
-        if (QWindow *window = windowHandle())
-            window->installEventFilter(this);
-    }
-    const bool result = QWidget::event(event);
-    if (event->type() == QEvent::UpdateRequest && !mSettlePosted
-        && QGuiApplication::platformName() == QLatin1String("xcb")) {
-        mSettlePosted = true;
-        QCoreApplication::postEvent(this, new QEvent(SettleBackingStore), Qt::LowEventPriority - 2);
-    }
-    if (first) {
-        mActivated = true;
-        QTimer::singleShot(0, this, &Form1::Activate);
-    }
-    return result;
-}
-
-void Form1::settleBackingStore()
-{
-    // Any pixel the window has sent will do: Qt then confirms them all. A
-    // window not on the screen, or not painted yet, has no pixels to paint
-    // over, nor a backing store image.
-    QBackingStore *store = backingStore();
-    const QWindow *window = windowHandle();
-    if (!store || store->size().isEmpty() || !window || !window->isExposed())
-        return;
-    const QPoint inside = mPicture1->geometry().center();
-    store->beginPaint(QRegion(inside.x(), inside.y(), 1, 1));
-    store->endPaint();
-}
-
-bool Form1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
-        watched->removeEventFilter(this);
-        keepFrameOnScreen(FrameTries);
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void Form1::keepFrameOnScreen(int triesLeft)
-{
-    // Until the window manager has said how wide its frame is, Qt reports no
-    // frame or a nonsensical one; asked again a little later, for a second at
-    // most. A window manager without frames ends the wait with the client
-    // area alone, which is already on screen.
-    const QMargins margins = windowHandle()->frameMargins();
-    const bool known = margins.left() >= 0 && margins.top() >= 0 && margins.right() >= 0 && margins.bottom() >= 0
-        && !margins.isNull();
-    if (known)
-        keepOnScreen(geometry().marginsAdded(margins));
-    else if (triesLeft > 0)
-        QTimer::singleShot(FrameTryInterval, this, [this, triesLeft] { keepFrameOnScreen(triesLeft - 1); });
-}
-
-void Form1::keepOnScreen(const QRect &frame)
-{
-    // A Wayland client cannot place its windows, and the platforms without a
-    // display show nobody anything: the window stays where it was asked to be.
-    const QString platform = QGuiApplication::platformName();
-    if (platform.startsWith(QLatin1String("wayland")) || platform == QLatin1String("offscreen")
-        || platform == QLatin1String("minimal") || !screen())
-        return;
-    const QPoint offset = offsetOntoScreen(frame, screen()->availableGeometry());
-    if (!offset.isNull())
-        setGeometry(geometry().translated(offset));
+    QWidget::showEvent(event);
+    // Once, when the window is first shown, whether or not the platform ever
+    // gives it the focus (a bare X server does not).
+    if (!std::exchange(mActivated, true))
+        emit Activate();
 }
 
 } // namespace sesame

@@ -46,27 +46,12 @@ signals:
     void Activate();
 
 protected:
-    bool event(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createControls();
-    // After a run, the count and the estimate are told to assistive tools.
+    // After a run or Init, the results are told to assistive tools.
     void announceResults();
-    // Where the window would open partly off its screen, it is moved on:
-    // first by its client area, before the window manager has framed it (the
-    // frame is not known yet, and asking for it then has Qt take it for
-    // none), then with the frame.
-    void keepOnScreen(const QRect &frame);
-    void keepFrameOnScreen(int triesLeft);
-    // On X11, Qt's backing store shares its pixels with the X server, and
-    // before it paints over pixels it has sent, it waits for the server to
-    // confirm it has read them: a round trip. Done once the window has been
-    // flushed and the events waiting then have been handled, that wait is
-    // off the way of the next click.
-    void settleBackingStore();
-    bool mSettlePosted = false;
-    static constexpr int FrameTries = 20, FrameTryInterval = 50; // ms
 
     std::array<QPushButton *, 8> mCommands{}; // by number; 0 unused
     std::array<QLabel *, 8> mLabels{};
@@ -75,7 +60,6 @@ private:
     PlayerControl *mMMControl1 = nullptr;
     Notice *mNotice = nullptr;
     bool mActivated = false;
-    bool mPlaced = false;
 };
 
 } // namespace sesame

@@ -11,4 +11,9 @@ namespace sesame {
 // is not moved.
 QPoint offsetOntoScreen(const QRect &frame, const QRect &available);
 
+// The window's client area, given in screen coordinates, moved where all of
+// the window, with a frame as window managers usually draw one, is on the
+// screen it opens on.
+QRect keptOnScreen(const QRect &client);
+
 } // namespace sesame
