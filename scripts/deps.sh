@@ -12,11 +12,13 @@ build_and_run=(
     xvfb xauth
 )
 # The sound tests start sound servers of their own and listen to them; the
-# window's tests start an X server with a window manager; the packaging tests
-# run the validators and man.
+# window's tests start an X server with a window manager and destroy windows
+# on it; the screen reader's test listens over AT-SPI on a bus of its own;
+# the packaging tests run the validators and man.
 testing=(
     pulseaudio pulseaudio-utils
-    openbox
+    openbox xdotool procps
+    dbus at-spi2-core python3-gi gir1.2-atspi-2.0
     desktop-file-utils appstream man-db
 )
 

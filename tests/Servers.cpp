@@ -88,7 +88,9 @@ void SoundServer::stop()
 
 bool SoundServer::hears(int ms, qint64 *heardAtNs)
 {
-    mMonitor.readAll(); // what came before is not what is listened for
+    do // what came before is not what is listened for
+        mMonitor.readAll();
+    while (mMonitor.waitForReadyRead(0));
     QEventLoop loop;
     bool heard = false;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);

@@ -19,8 +19,10 @@
 #include <pulse/simple.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -90,15 +92,18 @@ Chime decode(const std::string &path)
         chime.spec.channels = channels == 2 ? 2 : 1;
         const std::size_t seconds = MaxSeconds * chime.spec.rate * chime.spec.channels;
         const std::size_t most = std::min<std::size_t>(seconds, MaxBytes / sizeof(std::int16_t)) + 1;
-        sf_command(sound, SFC_SET_CLIPPING, nullptr, SF_TRUE); // loud floats clip rather than wrap round
-        std::vector<short> block(4096 * channels);
-        for (sf_count_t n = 0; chime.samples.size() < most && (n = sf_readf_short(sound, block.data(), 4096)) > 0;) {
+        // Read as floats from -1 to 1, whatever the encoding, and mixed
+        // down there; loud floats clip rather than wrap round.
+        const auto toSample
+            = [](float v) { return static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767)); };
+        std::vector<float> block(4096 * channels);
+        for (sf_count_t n = 0; chime.samples.size() < most && (n = sf_readf_float(sound, block.data(), 4096)) > 0;) {
             for (auto frame = block.begin(); frame < block.begin() + n * info.channels; frame += info.channels) {
                 if (channels == 2)
-                    chime.samples.insert(chime.samples.end(), frame, frame + 2);
+                    chime.samples.insert(chime.samples.end(), {toSample(frame[0]), toSample(frame[1])});
                 else
                     chime.samples.push_back(
-                        static_cast<std::int16_t>(std::accumulate(frame, frame + info.channels, 0L) / info.channels));
+                        toSample(std::accumulate(frame, frame + info.channels, 0.0f) / info.channels));
             }
         }
         if (chime.samples.size() >= most)
