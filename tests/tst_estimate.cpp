@@ -1,13 +1,16 @@
 #include "board/Board.h"
 #include "estimate/ScatterArithmetic.h"
 #include "estimate/SeedScatterRun.h"
+#include "runtime/NumberText.h"
 #include "runtime/RandomSource.h"
+#include "runtime/Timer.h"
 #include "sound/MediaControl.h"
 #include "sound/SoundCue.h"
 
 #include <QTest>
 
 #include <cmath>
+#include <ctime>
 #include <deque>
 #include <memory>
 
@@ -67,6 +70,43 @@ class TestEstimate : public QObject
     Q_OBJECT
 
 private slots:
+    void numberText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("all inside") << 4.0 << "4";
+        QTest::newRow("none inside") << 0.0 << "0";
+        QTest::newRow("8 of 10") << 4.0 * 8 / 10 << "3.2";
+        QTest::newRow("7853 of 10000") << 4.0 * 7853 / 10000 << "3.1412";
+        QTest::newRow("39270 of 50000") << 4.0 * 39270 / 50000 << "3.1416";
+        QTest::newRow("39271 of 50000") << 4.0 * 39271 / 50000 << "3.14168";
+        QTest::newRow("1 of 50000, no exponent") << 4.0 * 1 / 50000 << "0.00008";
+        QTest::newRow("15 significant digits") << 4.0 / 3 << "1.33333333333333";
+        QTest::newRow("rounding carries") << 3.9999999999999996 << "4";
+    }
+
+    // The same texts whatever the user's locale: captions always use '.'.
+    void numberText()
+    {
+        QFETCH(double, value);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QTEST(NumberText(value), "text");
+        QCOMPARE(NumberText(125627LL), QStringLiteral("125627"));
+        QLocale::setDefault(QLocale::c());
+    }
+
+    // Local midnight, not UTC's: ctest runs this in a zone nine hours east.
+    void timer()
+    {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        const double expected = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+        if (expected > 86395)
+            QSKIP("too close to midnight");
+        QVERIFY2(std::abs(Timer() - expected - 0.5) <= 1.5, qPrintable(QString::number(Timer() - expected)));
+    }
+
     // floor(r x 400 + 40) in double precision, for every fraction there is.
     void coordinates()
     {
@@ -76,25 +116,6 @@ private slots:
                 QFAIL(qPrintable(QStringLiteral("wrong at %1 / 2^24").arg(bits)));
         }
         QCOMPARE(SeedCoordinate((1u << 24) - 1), 439);
-    }
-
-    void inside_data()
-    {
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("y");
-        QTest::addColumn<bool>("inside");
-        QTest::newRow("centre") << 240 << 240 << true;
-        QTest::newRow("left side, on the outline") << 40 << 240 << true;
-        QTest::newRow("top side, on the outline") << 240 << 40 << true;
-        QTest::newRow("on the outline at 36.87 degrees") << 400 << 360 << true;
-        QTest::newRow("just beyond it") << 400 << 361 << false;
-        QTest::newRow("near the corner") << 41 << 41 << false;
-    }
-    void inside()
-    {
-        QFETCH(int, x);
-        QFETCH(int, y);
-        QTEST(IsInside(std::int16_t(x), std::int16_t(y)), "inside");
     }
 
     // Every point of the 400 x 400 lattice once: 125627 inside, and the
