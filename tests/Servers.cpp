@@ -14,12 +14,19 @@
 namespace {
 
 constexpr int StartMs = 10000;
-constexpr int MonitorRate = 44100;
-constexpr int Loud = 330; // |sample| from which a chime is heard
 
-void diesWithUs(QProcess &process)
+void start(QProcess &process, const QString &program, const QStringList &arguments,
+           const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process.setProcessEnvironment(env);
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); }); // ends with us, however we end
+    process.start(program, arguments);
+}
+
+void end(QProcess &process)
+{
+    process.kill();
+    process.waitForFinished(StartMs);
 }
 
 } // namespace
@@ -29,60 +36,31 @@ bool haveProgram(const QString &name)
     return !QStandardPaths::findExecutable(name).isEmpty();
 }
 
-bool XServer::start(bool withWindowManager)
-{
-    diesWithUs(mServer);
-    mServer.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
-    if (!mServer.waitForReadyRead(StartMs))
-        return false;
-    mDisplay = u':' + QString::fromLatin1(mServer.readAll()).trimmed();
-    if (!withWindowManager)
-        return true;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), mDisplay);
-    mManager.setProcessEnvironment(env);
-    diesWithUs(mManager);
-    mManager.start(QStringLiteral("openbox"), {});
-    QTest::qWait(500); // managing the screen before a window comes
-    return mManager.state() == QProcess::Running;
-}
-
 bool SoundServer::start()
 {
-    QFile script(mDir.filePath(QStringLiteral("null.pa")));
-    if (!script.open(QIODevice::WriteOnly))
-        return false;
-    script.write("load-module module-null-sink sink_name=sesame_null\nset-default-sink sesame_null\n"
-                 "load-module module-native-protocol-unix auth-anonymous=1 socket="
-                 + mDir.filePath(QStringLiteral("native")).toUtf8() + '\n');
-    script.close();
+    const QString socket = mDir.filePath(QStringLiteral("native"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
         env.insert(QString::fromLatin1(name), mDir.path());
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
-    mDaemon.setProcessEnvironment(env);
-    diesWithUs(mDaemon);
-    mDaemon.start(QStringLiteral("pulseaudio"),
-                  {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
-                   "--use-pid-file=no", "-F", script.fileName()});
-    const QString socket = mDir.filePath(QStringLiteral("native"));
-    if (!QTest::qWaitFor([&] { return QFile::exists(socket) || mDaemon.state() == QProcess::NotRunning; }, StartMs)
-        || mDaemon.state() == QProcess::NotRunning)
+    ::start(mDaemon, QStringLiteral("pulseaudio"),
+            {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
+             "-L", "module-null-sink sink_name=sesame_null", "-L",
+             "module-native-protocol-unix auth-anonymous=1 socket=" + socket},
+            env);
+    if (!QTest::qWaitFor([&] { return QFile::exists(socket); }, StartMs))
         return false;
-    diesWithUs(mMonitor);
-    mMonitor.start(QStringLiteral("parec"),
-                   {"--server=" + address(), "-d", "sesame_null.monitor", "--format=s16le", "--rate=44100",
-                    "--channels=1", "--latency-msec=2"});
+    ::start(mMonitor, QStringLiteral("parec"),
+            {"--server=" + address(), "-d", "sesame_null.monitor", "--format=s16le", "--rate=44100", "--channels=1",
+             "--latency-msec=2"});
     // The monitor's stream begins to flow a moment after it connects.
     return QTest::qWaitFor([&] { return mMonitor.bytesAvailable() > 0; }, StartMs);
 }
 
 void SoundServer::stop()
 {
-    mMonitor.kill();
-    mDaemon.terminate();
-    mDaemon.waitForFinished(StartMs);
-    mMonitor.waitForFinished(StartMs);
+    end(mMonitor);
+    end(mDaemon);
     QFile::remove(mDir.filePath(QStringLiteral("native")));
 }
 
@@ -98,9 +76,9 @@ bool SoundServer::hears(int ms, qint64 *heardAtNs)
         const qint64 now = std::chrono::steady_clock::now().time_since_epoch().count();
         const QByteArray chunk = mMonitor.readAll();
         for (qsizetype i = 0; i + 1 < chunk.size() && !heard; i += 2) {
-            heard = std::abs(qFromLittleEndian<qint16>(chunk.constData() + i)) >= Loud;
-            if (heard && heardAtNs) // the samples after this one came after it
-                *heardAtNs = now - (chunk.size() - i) / 2 * 1000000000LL / MonitorRate;
+            heard = std::abs(qFromLittleEndian<qint16>(chunk.constData() + i)) >= 330;
+            if (heard && heardAtNs) // the samples after this one, at 44.1 kHz, came after it
+                *heardAtNs = now - (chunk.size() - i) / 2 * 1000000000LL / 44100;
         }
         if (heard)
             loop.quit();

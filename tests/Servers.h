@@ -3,24 +3,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-// The servers the tests and the benchmark run the program against, each
-// ended with the object that started it.
-
-// An X server of its own (Xvfb), optionally with a window manager (openbox).
-class XServer
-{
-public:
-    bool start(bool withWindowManager = false);
-    QString display() const { return mDisplay; } // ":N"
-
-private:
-    QProcess mServer;
-    QProcess mManager;
-    QString mDisplay;
-};
-
-// A private PulseAudio server with one null sink, whose monitor is recorded:
-// hears() tells whether anything but silence arrived.
+// The sound server the tests and the benchmark run the chimes against: a
+// PulseAudio server of its own with one null sink, whose monitor is
+// recorded; ended with the object that started it. (For X, both run the
+// program under Debian's xvfb-run.)
 class SoundServer
 {
 public:
@@ -35,9 +21,7 @@ public:
 
 private:
     QTemporaryDir mDir;
-    QProcess mDaemon;
-    QProcess mMonitor;
+    QProcess mDaemon, mMonitor;
 };
 
-// Whether the programs a fixture starts are installed.
 bool haveProgram(const QString &name);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -79,13 +80,7 @@ QString whyNoWindow()
         .arg(QLatin1String(variable), qEnvironmentVariable(variable));
 }
 
-struct HeldMessage
-{
-    QtMsgType type;
-    QByteArray category;
-    QString text;
-};
-QList<HeldMessage> heldMessages;
+QList<std::tuple<QtMsgType, QByteArray, QString>> heldMessages; // type, category, text
 QtMessageHandler previousHandler = nullptr;
 
 void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -141,15 +136,9 @@ std::optional<int> answerInformationalArguments(int argc, char **argv)
             return say("sesame-pi " SESAME_PI_VERSION "\n") ? 0 : 1;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
             return say("Usage: sesame-pi [--help] [--version]\n"
-                       "Scatter sesame seeds to find an approximate value of pi: a window in which\n"
-                       "random seeds fall on a square board with a circle in it, and four times the\n"
-                       "share of seeds inside the circle estimates pi.\n"
-                       "\n"
-                       "  --help     show this help and exit\n"
-                       "  --version  show the version and exit\n"
-                       "\n"
-                       "Qt's own options (such as -platform NAME) are honoured; nothing else is\n"
-                       "read. See sesame-pi(1).\n")
+                       "Scatter sesame seeds on a board with a circle in it, and estimate pi from how\n"
+                       "many fall inside. Qt's own options (such as -platform NAME) are honoured;\n"
+                       "nothing else is read. See sesame-pi(1).\n")
                 ? 0
                 : 1;
     }
@@ -175,10 +164,8 @@ void guardPlatformStartup(int argc, char **argv)
 void endPlatformStartupGuard()
 {
     qInstallMessageHandler(previousHandler);
-    for (const HeldMessage &message : std::exchange(heldMessages, {})) {
-        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
-        previousHandler(message.type, context, message.text);
-    }
+    for (const auto &[type, category, text] : std::exchange(heldMessages, {}))
+        previousHandler(type, QMessageLogContext(nullptr, 0, nullptr, category.constData()), text);
 }
 
 void quitWhenDestroyed(const QWidget &window)

@@ -68,9 +68,7 @@ void PlayerControl::setCommand(const QString &command)
         mOpenName = mFileName;
         if (!mPlayer && mNextStart.hasExpired())
             start();
-    } else if (command == u"Sound") {
-        if (mOpenName.isEmpty())
-            return;
+    } else if (command == u"Sound" && !mOpenName.isEmpty()) {
         const auto askedAt = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now().time_since_epoch());
         // A line break would end the line: a name cannot have one.
@@ -79,8 +77,6 @@ void PlayerControl::setCommand(const QString &command)
         // Out now, not when the event loop next looks; returns at once.
         if (mPlayer)
             mPlayer->waitForBytesWritten(0);
-    } else {
-        warnOnce(QStringLiteral("unknown media command \"%1\"").arg(command));
     }
 }
 

@@ -14,20 +14,11 @@
 
 namespace sesame {
 
-namespace {
-
-QString toString(QStringView view)
-{
-    return view.toString();
-}
-
-} // namespace
-
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(toString(FormLayout::Caption));
+    setWindowTitle(FormLayout::Caption.toString());
     setWindowIcon(programIcon());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
@@ -49,7 +40,7 @@ QIcon Form1::programIcon()
 QFont Form1::captionFont(double points, bool bold)
 {
     QFont font;
-    font.setFamilies({toString(FormLayout::FontFace), toString(FormLayout::SubstituteFace)});
+    font.setFamilies({FormLayout::FontFace.toString(), FormLayout::SubstituteFace.toString()});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(FormLayout::fontPixels(points));
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
@@ -61,8 +52,8 @@ void Form1::createControls()
     using FormLayout::Kind;
     QWidget *previousInTabOrder = nullptr;
     for (const FormLayout::Control &row : FormLayout::Controls) {
-        const QString name = toString(row.name);
-        const QString caption = toString(row.caption);
+        const QString name = row.name.toString();
+        const QString caption = row.caption.toString();
         QWidget *widget = nullptr;
         const auto number = static_cast<std::size_t>(row.name.back().digitValue());
         switch (row.kind) {
