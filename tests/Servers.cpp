@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
@@ -23,18 +22,7 @@ void start(QProcess &process, const QString &program, const QStringList &argumen
     process.start(program, arguments);
 }
 
-void end(QProcess &process)
-{
-    process.kill();
-    process.waitForFinished(StartMs);
-}
-
 } // namespace
-
-bool haveProgram(const QString &name)
-{
-    return !QStandardPaths::findExecutable(name).isEmpty();
-}
 
 bool SoundServer::start()
 {
@@ -59,8 +47,10 @@ bool SoundServer::start()
 
 void SoundServer::stop()
 {
-    end(mMonitor);
-    end(mDaemon);
+    for (QProcess *process : {&mMonitor, &mDaemon}) {
+        process->kill();
+        process->waitForFinished(StartMs);
+    }
     QFile::remove(mDir.filePath(QStringLiteral("native")));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 // The sound server the tests and the benchmark run the chimes against: a
@@ -24,4 +25,7 @@ private:
     QProcess mDaemon, mMonitor;
 };
 
-bool haveProgram(const QString &name);
+inline bool haveProgram(const QString &name)
+{
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}

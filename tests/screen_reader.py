@@ -15,8 +15,7 @@ except (ImportError, ValueError) as error:
     print(f"screen_reader: skipped ({error}; needs python3-gi, gir1.2-atspi-2.0)")
     sys.exit(77)
 
-def fail(message):
-    sys.exit(f"screen_reader: FAIL: {message}")
+fail = lambda message: sys.exit(f"screen_reader: FAIL: {message}")
 
 def pump(until, seconds=5):  # handles the events that come in until until() or the time is up
     deadline = time.monotonic() + seconds

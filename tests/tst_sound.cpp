@@ -92,8 +92,9 @@ private slots:
     // Installed chimes first; a stray one where the program was started, last.
     void searchOrder()
     {
-        QCOMPARE(PlayerControl::defaultSearchDirs().first(), QCoreApplication::applicationDirPath());
-        QCOMPARE(PlayerControl::defaultSearchDirs().last(), QDir::currentPath());
+        const QStringList dirs = PlayerControl::defaultSearchDirs();
+        QCOMPARE(QStringList({dirs.first(), dirs.last()}),
+                 QStringList({QCoreApplication::applicationDirPath(), QDir::currentPath()}));
     }
 
     // Under the run chime's name, whatever it is: heard, or refused with one
@@ -198,8 +199,9 @@ private slots:
     }
 
     // A server that appears after start-up, or is restarted, is used by the
-    // next chime. A stalled server holds no cue up, and a chime asked for
-    // during the stall is not heard after it.
+    // next chime. A chime replaces the one that sounds. A stalled server
+    // holds no cue up, and a chime asked for during the stall is not heard
+    // after it.
     void serverTroubles()
     {
         if (!serverUp)
@@ -214,6 +216,12 @@ private slots:
             chimes.cue(RunCueFile);
             QVERIFY(server.hears(3000) && silent());
         }
+        QTemporaryDir dir; // a chime of 4 s, replaced after 0.5 s by one of 1.2 s
+        QVERIFY(write(dir.filePath(u"long.wav"_s), wav(1, 1, 44100, 16, 4 * 44100)));
+        chimes.cue(dir.filePath(u"long.wav"_s));
+        QVERIFY(server.hears(3000) && !QTest::qWaitFor([&] { return !server.hears(300); }, 500));
+        chimes.cue(RunCueFile);
+        QVERIFY(QTest::qWaitFor([&] { return !server.hears(300); }, 2500));
         ::kill(pid_t(server.pid()), SIGSTOP);
         QElapsedTimer clock;
         clock.start();
