@@ -175,7 +175,7 @@ private slots:
         const QString player = dir.filePath(u"player"_s);
         QVERIFY(write(player, "#!/bin/sh\ncd " + dir.path().toUtf8() + "; echo $$ >> started\n" + script.toUtf8()));
         QVERIFY(script.isEmpty() || QFile::setPermissions(player, QFile::ReadOwner | QFile::ExeOwner));
-        const long memoryBefore = residentKiB();
+        [[maybe_unused]] const long memoryBefore = residentKiB();
         auto control = std::make_unique<PlayerControl>(player, QStringList());
         SoundCue cue(*control);
         QElapsedTimer clock;
@@ -185,7 +185,9 @@ private slots:
             QTest::qWait(50);
         }
         QCOMPARE_LT(clock.elapsed(), 4500);
+#ifndef __SANITIZE_ADDRESS__ // whose quarantine holds on to what is freed
         QCOMPARE_LT(residentKiB() - memoryBefore, 20 * 1024);
+#endif
         QCOMPARE_LE(warnings.size(), 33);
         QVERIFY2(warning.isEmpty() || warnings.filter(warning.arg(player)).size() == 1,
                  qPrintable(warnings.join('\n')));
