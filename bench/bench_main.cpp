@@ -31,8 +31,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <functional>
+#include <unistd.h>
 
 using namespace sesame;
 

@@ -18,8 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <tuple>
 #include <sys/socket.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace sesame {
