@@ -11,12 +11,13 @@ build_and_run=(
     fonts-ipafont-gothic
     xvfb xauth
 )
-# The sound tests start sound servers of their own and listen to them; the
-# window's tests start an X server with a window manager and destroy windows
-# on it; the screen reader's test listens over AT-SPI on a bus of its own;
-# the packaging tests run the validators and man.
+# The sound tests start sound servers of their own (one of them reached late,
+# through socat) and listen to them; the window's tests start an X server
+# with a window manager and destroy windows on it; the screen reader's test
+# listens over AT-SPI on a bus of its own; the packaging tests run the
+# validators and man.
 testing=(
-    pulseaudio pulseaudio-utils
+    pulseaudio pulseaudio-utils socat
     openbox xdotool procps
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
     desktop-file-utils appstream man-db

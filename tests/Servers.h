@@ -29,3 +29,12 @@ inline bool haveProgram(const QString &name)
 {
     return !QStandardPaths::findExecutable(name).isEmpty();
 }
+
+// What the program warns about its chimes (the "sesame-pi.sound" category),
+// once keepSoundWarnings is the message handler.
+inline QStringList soundWarnings;
+inline void keepSoundWarnings(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    if (qstrcmp(context.category, "sesame-pi.sound") == 0)
+        soundWarnings << message;
+}

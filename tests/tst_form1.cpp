@@ -13,14 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList soundWarnings;
-
-void keepSoundWarnings(QtMsgType, const QMessageLogContext &context, const QString &message)
-{
-    if (qstrcmp(context.category, "sesame-pi.sound") == 0)
-        soundWarnings << message;
-}
-
 // The window, shown; its Activate signals counted from the start.
 struct Fixture
 {
@@ -99,6 +91,8 @@ private slots:
         QVERIFY(caption.isNull() ? !text.isEmpty() : text == caption);
         QTEST(std::max(widget->font().pixelSize(), 0), "pixelSize");
         QTEST(widget->font().bold(), "bold");
+        QVERIFY(widget->font().pixelSize() < 1
+                || widget->font().families() == QStringList({u"ＭＳ Ｐゴシック"_s, u"IPAPGothic"_s}));
     }
 
     // Focus starts on the board, shown by a ring on screen only, where Enter
@@ -171,7 +165,6 @@ private slots:
         const SeedStore &store = fixture->events.seedStore();
         QCOMPARE(store.seedX[std::size_t(stored)] != 0, stored > 0);
         QCOMPARE(stored == SeedStore::Capacity || store.seedX[std::size_t(stored) + 1] == 0, true);
-        QCOMPARE(fixture->board().devicePixelRatio(), fixture->form.devicePixelRatioF());
         const qreal ratio = fixture->form.devicePixelRatioF(); // the screen shows the picture, to the device pixel
         const QRect inner(fixture->form.picture1()->mapTo(&fixture->form, QPoint(2, 2)) * ratio,
                           QSize(523, 419) * ratio);
@@ -231,13 +224,11 @@ private slots:
         QString box; // what the box showed, and the window behind it
         QTimer::singleShot(1000, &fixture->form, [&] {
             auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            box = QStringList{shown->windowTitle(),
-                              shown->text(),
-                              QString::number(shown->icon()),
-                              QString::number(shown->buttons().size()),
-                              QString::number(fixture->form.isVisible()),
-                              QString::number(fixture->board() == seeded)}
-                      .join(u'|');
+            box = u"%1|%2|%3|%4|%5|%6"_s.arg(shown->windowTitle(), shown->text())
+                      .arg(int(shown->icon()))
+                      .arg(shown->buttons().size())
+                      .arg(int(fixture->form.isVisible()))
+                      .arg(int(fixture->board() == seeded));
             shown->buttons().constFirst()->click();
         });
         QTimer::singleShot(0, &fixture->form, [&] { fixture->click(5); });
@@ -310,9 +301,9 @@ private slots:
         QTEST(program.exitCode(), "status");
         const QString out = QString::fromLocal8Bit(program.readAllStandardOutput() + program.readAllStandardError());
         QVERIFY2((said.isEmpty() || out.trimmed().endsWith(said)) && !out.contains(u"qt.qpa"_s)
-                     && !out.contains(u"player left"_s) && !out.contains(u".wav"_s),
+                     && !out.contains(u"player left"_s) && !out.contains(u".wav"_s)
+                     && (program.exitCode() != 1 || out.count(u'\n') == 1),
                  qPrintable(out));
-        QVERIFY2(program.exitCode() != 1 || out.count(u'\n') == 1, qPrintable(out));
     }
 };
 

@@ -18,7 +18,7 @@ namespace sesame {
 namespace {
 
 constexpr qint64 MaxQueuedBytes = 4096; // for the player: a player that reads nothing is sent nothing more
-constexpr qint64 MaxLine = 1024; // from the player; the rest of a longer line is dropped
+constexpr qint64 MaxLine = 1024; // from the player at a time; a longer line is dropped whole
 constexpr qint64 MaxAnswerBytes = qint64{64} * 1024; // from the player in a second: more is not warnings
 constexpr int MaxWarnings = 32;
 constexpr qint64 QuickEndMs = 5000; // a player that ends sooner has ended at once
