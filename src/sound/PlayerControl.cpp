@@ -74,9 +74,6 @@ void PlayerControl::setCommand(const QString &command)
         // A line break would end the line: a name cannot have one.
         send("play " + QByteArray::number(askedAt.count()) + ' ' + QString(mOpenName).replace(u'\n', u' ').toUtf8()
              + '\n');
-        // Out now, not when the event loop next looks; returns at once.
-        if (mPlayer)
-            mPlayer->waitForBytesWritten(0);
     }
 }
 
