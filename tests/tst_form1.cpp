@@ -21,7 +21,7 @@ struct Fixture
     QSignalSpy activations{&form, &Form1::Activate};
 
     Fixture() { soundWarnings.clear(); }
-    const QImage &board() const { return form.picture1()->board().surface().image(); }
+    const QImage &board() const { return form.picture1()->board().picture(); }
     void click(int command) { QTest::mouseClick(form.command(command), Qt::LeftButton); }
     // Without a sound server, the player names each chime it is asked for.
     bool chimed(const QString &file) const
@@ -248,8 +248,9 @@ private slots:
         const QString lives = u"p=$!; sleep 1; c=$(pgrep -P $p); %1; wait $p; s=$?; sleep 1; "
                               "[ -e /proc/$c/exe ] && echo player left; exit $s"_s;
         const QString cannot = u"sesame-pi: cannot open a window: "_s;
-        QTest::newRow("an error nothing caught") // in a handler: reported, the end with 2
-            << "QT_QPA_PLATFORM=offscreen $T --throwing-child" << 2 << "sesame-pi: fatal error: the seeds spilled";
+        QTest::newRow("an error in a handler") // reported there, the end with 2
+            << "QT_QPA_PLATFORM=offscreen $T --failing-run" << 2
+            << "sesame-pi: fatal error: a run takes 1 to 50000 seeds, not 0";
         QTest::newRow("no display") << "$P" << 1 << cannot + "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
         QTest::newRow("X server not there")
             << "DISPLAY=:987 $P" << 1 << cannot + "the display DISPLAY=\":987\" cannot be reached";
@@ -310,8 +311,10 @@ private slots:
 int main(int argc, char **argv)
 {
     Application app(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "--throwing-child") == 0) {
-        QTimer::singleShot(0, &app, [] { throw std::runtime_error("the seeds spilled"); });
+    if (argc > 1 && qstrcmp(argv[1], "--failing-run") == 0) {
+        Form1 form;
+        Form1Events events(form);
+        QTimer::singleShot(0, &events, [&] { events.CountButton_Click(0); });
         return Application::exec();
     }
     TestForm1 test;

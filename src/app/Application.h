@@ -4,17 +4,14 @@
 
 namespace sesame {
 
-// The application object, with the program's last word on errors: an
-// exception that escapes an event handler is reported and ends the program,
-// instead of unwinding through Qt's event loop.
+// The application object, with the program's identity: its desktop entry and
+// its icon.
 class Application : public QApplication
 {
     Q_OBJECT
 
 public:
     Application(int &argc, char **argv);
-
-    bool notify(QObject *receiver, QEvent *event) override;
 };
 
 } // namespace sesame

@@ -3,6 +3,7 @@
 #include "runtime/NumberText.h"
 #include "runtime/Timer.h"
 #include "sound/PlayerControl.h"
+#include "window/ErrorReport.h"
 #include "window/Form1.h"
 #include "window/FormLayout.h"
 #include "window/MsgBox.h"
@@ -34,36 +35,44 @@ Form1Events::Form1Events(Form1 &form)
     connect(form.command(5), &QPushButton::clicked, this, &Form1Events::Command5_Click);
 }
 
+// Every handler reports a failure inside it and ends the program there.
+
 void Form1Events::Form_Activate()
 {
-    mForm.picture1()->board().DrawBoard();
+    Reporting([this] { mForm.picture1()->board().DrawBoard(); });
 }
 
 void Form1Events::CountButton_Click(int seeds)
 {
-    const RunResult result = mRun(seeds);
-    mForm.label(2)->setText(NumberText(result.estimate));
-    mForm.label(4)->setText(NumberText(result.inside));
+    Reporting([this, seeds] {
+        const RunResult result = mRun(seeds);
+        mForm.label(2)->setText(NumberText(result.estimate));
+        mForm.label(4)->setText(NumberText(result.inside));
+    });
 }
 
 // Init: a clean board and no results; the seeds stay in the store.
 void Form1Events::Command6_Click()
 {
-    Board &board = mForm.picture1()->board();
-    board.ClearBoard();
-    mForm.label(2)->clear();
-    mForm.label(4)->clear();
-    board.DrawBoard();
+    Reporting([this] {
+        Board &board = mForm.picture1()->board();
+        board.ClearBoard();
+        mForm.label(2)->clear();
+        mForm.label(4)->clear();
+        board.DrawBoard();
+    });
 }
 
 // Exit: the leaving chime, the question, and on OK the end.
 void Form1Events::Command5_Click()
 {
-    mCue(ExitCueFile);
-    if (MsgBox(&mForm, FormLayout::ExitPrompt.toString(), FormLayout::ExitTitle.toString()) == MsgBoxOk) {
-        mForm.close();
-        QCoreApplication::exit(0);
-    }
+    Reporting([this] {
+        mCue(ExitCueFile);
+        if (MsgBox(&mForm, FormLayout::ExitPrompt.toString(), FormLayout::ExitTitle.toString()) == MsgBoxOk) {
+            mForm.close();
+            QCoreApplication::exit(0);
+        }
+    });
 }
 
 } // namespace sesame
