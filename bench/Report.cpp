@@ -25,6 +25,11 @@ void Report::print(int repetitions, int soundRepetitions) const
                                                            {"chime", "click \"50,000\" to the chime heard"},
                                                            {"paplay", "paplay started to the chime heard"}})
         std::printf("  %-42s %8.3f ms\n", what, median(name));
+    for (const auto &[name, what] : std::vector<std::pair<std::string, const char *>>{
+             {"painted10", "click \"10\": window area painted for X"},
+             {"painted50000", "click \"50,000\": window area painted for X"}})
+        std::printf("  %-42s %8.0f px\n", what, median(name));
+    std::printf("click10_px %.0f\nclick50000_px %.0f\n", median("painted10"), median("painted50000"));
     std::printf("click10_ms %.3f\nclick50000_ms %.3f\nclick50000_over_floor %.3f\ncue_ui_ms %.3f\n"
                 "chime_delay_over_paplay %.3f\n",
                 median("click10"), median("click50000"), median("click50000") / median("floor"), median("cue"),

@@ -10,7 +10,7 @@ class Report
 public:
     void add(const std::string &name, double ms) { mSamples[name].push_back(ms); }
     double median(const std::string &name) const;
-    // The lines for people, then the five for machines, last.
+    // The lines for people, then those for machines, the five timings last.
     void print(int repetitions, int soundRepetitions) const;
 
 private:

@@ -21,6 +21,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -74,16 +75,25 @@ void click(QPushButton *button, xcb_connection_t *x, Report &report, const std::
     const QPointF at = QRectF(button->rect()).center();
     QEventLoop loop; // made before the clock starts: the benchmark's, not the click's
     QTimer::singleShot(5000, &loop, [] { fail("a click was not followed by a painted board within 5 s"); });
+    // The board's paint, and the area the window painted for the click
+    // (what its backing store hands the X server), in its own pixels.
     struct Probe : QObject
     {
+        QWidget *board = nullptr;
+        QRegion area;
         std::function<void()> painted;
-        bool eventFilter(QObject *, QEvent *event) override
+        bool eventFilter(QObject *watched, QEvent *event) override
         {
-            if (event->type() == QEvent::Paint && painted)
+            auto *widget = qobject_cast<QWidget *>(watched);
+            if (event->type() != QEvent::Paint || !widget || widget->window() != board->window() || !painted)
+                return false;
+            area += static_cast<QPaintEvent *>(event)->region().translated(widget->mapTo(widget->window(), QPoint()));
+            if (widget == board)
                 QMetaObject::invokeMethod(this, std::exchange(painted, nullptr), Qt::QueuedConnection);
             return false;
         }
     } probe;
+    probe.board = board;
     const qint64 start = nowNs();
     probe.painted = [&] {
         report.add("flushed" + name, msSince(start));
@@ -91,13 +101,17 @@ void click(QPushButton *button, xcb_connection_t *x, Report &report, const std::
         report.add("click" + name, msSince(start));
         loop.quit();
     };
-    board->installEventFilter(&probe);
+    QCoreApplication::instance()->installEventFilter(&probe);
     for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
         QCoreApplication::postEvent(button,
                                     new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton,
                                                     type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
                                                     Qt::NoModifier));
     loop.exec();
+    qint64 pixels = 0;
+    for (const QRect &rect : probe.area)
+        pixels += qint64{rect.width()} * rect.height();
+    report.add("painted" + name, double(pixels));
 }
 
 // The least a run of 50,000 seeds can cost: the same random numbers and
@@ -166,7 +180,7 @@ int main(int argc, char **argv)
     if (!QTest::qWaitForWindowExposed(&form, 5000))
         fail("the window was not shown within 5 s");
     QTest::qWait(500); // the first paint, and the chime player up
-    const QImage &board = form.picture1()->board().surface().image();
+    const QImage &board = form.picture1()->board().picture();
     std::vector<quint32> pixels(std::size_t(board.width()) * std::size_t(board.height()));
     SoundCue cue(form.mmControl1());
     Report report;

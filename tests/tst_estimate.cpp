@@ -48,7 +48,7 @@ struct Rig : MediaControl
     void setCommand(const QString &command) override
     {
         commands << command;
-        pictureAtSound = board.surface().image();
+        pictureAtSound = board.picture();
     }
 };
 
@@ -135,13 +135,13 @@ private slots:
             return black;
         };
         rig->board.DrawBoard();
-        const int boardOnly = blackOnLeftSide(rig->board.surface().image());
+        const int boardOnly = blackOnLeftSide(rig->board.picture());
         rig->board.DrawSeed(10, 10, 12); // a ring where no seed can fall
-        const QImage before = rig->board.surface().image();
+        const QImage before = rig->board.picture();
         const RunResult result = rig->run(50000);
         QCOMPARE(rig->commands, QStringList({"Stop", "Close", "FileName=pinpon.wav", "Open", "Sound"}));
         QCOMPARE(rig->pictureAtSound, before);
-        const QImage &after = rig->board.surface().image();
+        const QImage &after = rig->board.picture();
         QCOMPARE(after.copy(0, 0, 20, 20), before.copy(20, 0, 20, 20)); // the ring at (10, 10) cleared: all white
         QVERIFY(blackOnLeftSide(after) > 0 && blackOnLeftSide(after) < boardOnly); // seeds on x = 40 cover the side
         QCOMPARE(result.estimate, 4.0 * double(result.inside) / 50000); // the count is checked on the window
@@ -172,7 +172,7 @@ private slots:
         QFETCH(qreal, ratio);
         Board board(ratio);
         board.DrawBoard();
-        const QImage &image = board.surface().image();
+        const QImage &image = board.picture();
         const QRectF square = QRectF(boxOf(image, Ink)).adjusted(0, 0, -1, -1);
         const QRectF expected(QPointF(43.6, 34.9) * ratio, QPointF(479.4, 384.1) * ratio);
         QVERIFY((square.topLeft() - expected.topLeft()).manhattanLength() <= 2 * ratio
@@ -200,18 +200,18 @@ private slots:
             const int x = 40 + i * 5 % 400, y = 40 + i * 7 % 400;
             board.ClearBoard();
             board.DrawSeed(x, y, 9);
-            QImage painted(board.surface().image().size(), QImage::Format_RGB32);
+            QImage painted(board.picture().size(), QImage::Format_RGB32);
             painted.fill(White);
             painted.setDevicePixelRatio(ratio);
             QPainter painter(&painted);
             painter.setPen(QColor(Blue));
             painter.drawEllipse(QPointF(eighths(x, 523), eighths(y, 419)), 523.0 / 480, 523.0 / 480 * 0.8);
             painter.end();
-            QVERIFY2(board.surface().image() == painted, qPrintable(QStringLiteral("seed %1,%2").arg(x).arg(y)));
+            QVERIFY2(board.picture() == painted, qPrintable(QStringLiteral("seed %1,%2").arg(x).arg(y)));
         }
         board.DrawSeed(240, 240, 12);
         board.DrawSeed(240, 240, 9);
-        QCOMPARE(boxOf(board.surface().image(), Red), QRect());
+        QCOMPARE(boxOf(board.picture(), Red), QRect());
     }
 };
 

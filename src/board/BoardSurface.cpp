@@ -2,6 +2,9 @@
 
 #include <QPainter>
 #include <QPen>
+#include <QtMath>
+
+#include <algorithm>
 
 namespace sesame {
 
@@ -45,9 +48,43 @@ void BoardSurface::setDevicePixelRatio(qreal ratio)
     mImage = std::move(resampled);
 }
 
-void BoardSurface::Cls()
+QRect BoardSurface::toDevice(const QRect &logical) const
 {
-    mImage.fill(QColor::fromRgb(BackColor));
+    const qreal ratio = devicePixelRatio();
+    const QPoint topLeft(qFloor(logical.left() * ratio), qFloor(logical.top() * ratio));
+    const QPoint end(qCeil((logical.right() + 1) * ratio), qCeil((logical.bottom() + 1) * ratio));
+    return QRect(topLeft, end - QPoint(1, 1)) & mImage.rect();
+}
+
+QRegion BoardSurface::toLogical(const QRect &device) const
+{
+    const qreal ratio = devicePixelRatio();
+    const QPoint topLeft(qFloor(device.left() / ratio), qFloor(device.top() / ratio));
+    const QPoint end(qCeil((device.right() + 1) / ratio), qCeil((device.bottom() + 1) / ratio));
+    return QRect(topLeft, end - QPoint(1, 1)) & rect();
+}
+
+void BoardSurface::Cls(const QRegion &area)
+{
+    for (const QRect &logical : area) {
+        const QRect device = toDevice(logical);
+        for (int y = device.top(); y <= device.bottom(); ++y) {
+            auto *line = reinterpret_cast<quint32 *>(mImage.scanLine(y));
+            std::fill(line + device.left(), line + device.right() + 1, 0xff000000u | BackColor);
+        }
+    }
+}
+
+void BoardSurface::copyFrom(const BoardSurface &other, const QRegion &area)
+{
+    for (const QRect &logical : area) {
+        const QRect device = toDevice(logical);
+        for (int y = device.top(); y <= device.bottom(); ++y) {
+            const auto *from = reinterpret_cast<const quint32 *>(other.mImage.constScanLine(y));
+            std::copy(from + device.left(), from + device.right() + 1,
+                      reinterpret_cast<quint32 *>(mImage.scanLine(y)) + device.left());
+        }
+    }
 }
 
 void BoardSurface::Line(QPointF from, QPointF to, Rgb color)
@@ -59,7 +96,7 @@ void BoardSurface::Line(QPointF from, QPointF to, Rgb color)
 
 void BoardSurface::Circle(QPointF centre, double radius, Rgb color, double aspect)
 {
-    const double across = radius * (PixelWidth / ScaleWidth);
+    const double across = radius * (PixelWidth / double(Scale));
     QPainter painter(&mImage);
     painter.setPen(boardPen(color));
     painter.setBrush(Qt::NoBrush);

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRegion>
 
 namespace sesame {
 
@@ -19,8 +20,7 @@ class BoardSurface
 public:
     static constexpr int PixelWidth = 523;
     static constexpr int PixelHeight = 419;
-    static constexpr double ScaleWidth = 480.0;
-    static constexpr double ScaleHeight = 480.0;
+    static constexpr int Scale = 480; // board units across, and down
     static constexpr Rgb BackColor = 0xffffff;
 
     explicit BoardSurface(qreal devicePixelRatio = 1.0);
@@ -32,14 +32,24 @@ public:
 
     const QImage &image() const { return mImage; }
 
+    // The whole area, in logical pixels.
+    static constexpr QRect rect() { return {0, 0, PixelWidth, PixelHeight}; }
+
     // Board units to logical pixels from the top-left of the area.
     static QPointF toPixels(QPointF units)
     {
-        return {units.x() * (PixelWidth / ScaleWidth), units.y() * (PixelHeight / ScaleHeight)};
+        return {units.x() * (PixelWidth / double(Scale)), units.y() * (PixelHeight / double(Scale))};
     }
 
-    // Clears the whole area to the background colour.
-    void Cls();
+    // The logical pixels that cover the given device pixels.
+    QRegion toLogical(const QRect &device) const;
+
+    // Clears the area (logical pixels, all of it by default) to the
+    // background colour.
+    void Cls(const QRegion &area = rect());
+
+    // Copies the area's pixels from another surface at the same resolution.
+    void copyFrom(const BoardSurface &other, const QRegion &area);
 
     // A straight segment, one pixel wide, in the given colour.
     void Line(QPointF from, QPointF to, Rgb color);
@@ -50,11 +60,14 @@ public:
     void Circle(QPointF centre, double radius, Rgb color, double aspect);
 
     // Direct access to the pixels, for the seed rings: detaches the image
-    // from any copy first. Valid until the next call of a method above.
+    // from any copy first. Valid until the next change of the image.
     quint32 *pixels() { return reinterpret_cast<quint32 *>(mImage.bits()); }
     qsizetype pixelsPerLine() const { return mImage.bytesPerLine() / 4; }
 
 private:
+    // The device pixels under the logical ones, within the image.
+    QRect toDevice(const QRect &logical) const;
+
     QImage mImage;
 };
 

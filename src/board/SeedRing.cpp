@@ -23,10 +23,8 @@ void splitCoordinate(double device, int &whole, int &phase)
 
 } // namespace
 
-SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal devicePixelRatio, double aspect)
-    : mWidth(width)
-    , mHeight(height)
-    , mPixelsPerLine(pixelsPerLine)
+SeedRing::SeedRing(qsizetype pixelsPerLine, qreal devicePixelRatio, double aspect)
+    : mPixelsPerLine(pixelsPerLine)
 {
     // Each board unit's device column and row, and their eighths of a pixel.
     std::array<int, MaxUnit + 1> columnPhase{};
@@ -44,7 +42,7 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
     // The ellipse BoardSurface::Circle draws for a radius of one unit, with a
     // pen like the board's (solid, one logical pixel), drawn around a fixed
     // pixel of a scratch image at each phase.
-    const double across = BoardSurface::PixelWidth / BoardSurface::ScaleWidth;
+    const double across = BoardSurface::PixelWidth / double(BoardSurface::Scale);
     const int side = static_cast<int>(std::ceil(8 * devicePixelRatio)) + 8;
     const int centre = side / 2;
     QImage scratch(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -97,33 +95,8 @@ SeedRing::SeedRing(int width, int height, qsizetype pixelsPerLine, qreal deviceP
         mRows[unit].phase = static_cast<qsizetype>(rowPhase[unit]) * mStampLength;
     }
 
-    // The widest run of units around the centre whose rings all fit.
-    constexpr int Middle = MaxUnit / 2;
-    mFitLowX = mFitLowY = Middle;
-    mFitHighX = mFitHighY = Middle;
-    while (mFitLowX > 0 && stampFits(mFitLowX - 1, Middle))
-        --mFitLowX;
-    while (mFitHighX < MaxUnit && stampFits(mFitHighX + 1, Middle))
-        ++mFitHighX;
-    while (mFitLowY > 0 && stampFits(Middle, mFitLowY - 1))
-        --mFitLowY;
-    while (mFitHighY < MaxUnit && stampFits(Middle, mFitHighY + 1))
-        ++mFitHighY;
-}
-
-bool SeedRing::stampFits(int x, int y) const
-{
-    // Bounds of the pixels any stamp may set, whatever its phase.
-    int minDx = 0, maxDx = 0, minDy = 0, maxDy = 0;
-    for (const Stamp &stamp : mStamps) {
-        minDx = std::min(minDx, stamp.minDx);
-        maxDx = std::max(maxDx, stamp.maxDx);
-        minDy = std::min(minDy, stamp.minDy);
-        maxDy = std::max(maxDy, stamp.maxDy);
-    }
-    const auto column = static_cast<int>(mColumns[static_cast<std::size_t>(x)].start);
-    const auto row = static_cast<int>(mRows[static_cast<std::size_t>(y)].start / mPixelsPerLine);
-    return column + minDx >= 0 && column + maxDx < mWidth && row + minDy >= 0 && row + maxDy < mHeight;
+    for (const Stamp &stamp : mStamps)
+        mReach |= QRect(QPoint(stamp.minDx, stamp.minDy), QPoint(stamp.maxDx, stamp.maxDy));
 }
 
 } // namespace sesame

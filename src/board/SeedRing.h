@@ -1,5 +1,8 @@
 #pragma once
 
+#include "BoardSurface.h"
+
+#include <QRect>
 #include <QtGlobal>
 
 #include <array>
@@ -21,13 +24,13 @@ class SeedRing
 public:
     static constexpr int PhaseSteps = 8;
 
-    // For a surface of width x height device pixels whose lines are
-    // pixelsPerLine apart, at the given device pixel ratio.
-    SeedRing(int width, int height, qsizetype pixelsPerLine, qreal devicePixelRatio, double aspect);
+    // For a surface whose lines are pixelsPerLine apart, at the given device
+    // pixel ratio.
+    SeedRing(qsizetype pixelsPerLine, qreal devicePixelRatio, double aspect);
 
     // Stamps the ring of a seed at whole board units (x, y) in the colour
-    // argb. Coordinates outside 0 to 480, or a ring that would cross the
-    // edge, are left to the caller: see fits().
+    // argb. The ring must lie on the surface: see deviceBounds(); every
+    // point of the board's square has room round it.
     Q_ALWAYS_INLINE void stamp(quint32 *pixels, int x, int y, quint32 argb) const
     {
         const Place &column = mColumns[static_cast<std::size_t>(x)];
@@ -49,12 +52,17 @@ public:
         }
     }
 
-    // Whether stamp() may be used at (x, y): every ring of the board's
-    // square fits, only those near the image's edges may not.
-    bool fits(int x, int y) const { return x >= mFitLowX && x <= mFitHighX && y >= mFitLowY && y <= mFitHighY; }
+    // The device pixels the ring at board units (x, y) may set, whatever
+    // its phase.
+    QRect deviceBounds(int x, int y) const
+    {
+        const auto column = static_cast<int>(mColumns[static_cast<std::size_t>(x)].start);
+        const auto row = static_cast<int>(mRows[static_cast<std::size_t>(y)].start / mPixelsPerLine);
+        return {QPoint(column + mReach.left(), row + mReach.top()), mReach.size()};
+    }
 
 private:
-    static constexpr int MaxUnit = 480;
+    static constexpr int MaxUnit = BoardSurface::Scale;
 
     // All offsets are read before the first store: a pixel store could
     // otherwise, for all the compiler knows, change the offsets.
@@ -80,15 +88,11 @@ private:
         std::vector<qint32> offsets;
     };
 
-    bool stampFits(int x, int y) const;
-
-    int mWidth;
-    int mHeight;
     qsizetype mPixelsPerLine;
-    // What stamp() and fits() read for every seed, kept in a type that a
-    // pixel store (32 bits) cannot alias, so that it stays in registers.
+    // What stamp() reads for every seed, kept in a type that a pixel store
+    // (32 bits) cannot alias, so that it stays in registers.
     qsizetype mStampLength = 0;
-    qsizetype mFitLowX = 0, mFitHighX = -1, mFitLowY = 0, mFitHighY = -1;
+    QRect mReach; // of every stamp, from its centre pixel
     // Per board unit; the phases are pre-multiplied so that a column's and a
     // row's add up to where their stamp's offsets start.
     std::array<Place, MaxUnit + 1> mColumns{};

@@ -1,5 +1,7 @@
 #include "PictureBox.h"
 
+#include "FormLayout.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -23,6 +25,10 @@ void paintFocusFrame(QWidget *widget, const QRect &area)
 
 } // namespace
 
+// The layout gives the box room for the board and its border, to the pixel.
+static_assert(FormLayout::toPixels(FormLayout::Controls[0].twips).size()
+              == QSize(BoardSurface::PixelWidth + 2 * PictureBox::Border, BoardSurface::PixelHeight + 2 * PictureBox::Border));
+
 PictureBox::PictureBox(QWidget *parent)
     : QFrame(parent)
 {
@@ -30,7 +36,8 @@ PictureBox::PictureBox(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_StaticContents);
-    mBoard.setChangeHandler([this] { update(); });
+    // The board says what its drawing changed: only that is repainted.
+    mBoard.setChangeHandler([this](const QRegion &area) { update(area.translated(contentsRect().topLeft())); });
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)
@@ -40,7 +47,7 @@ void PictureBox::paintEvent(QPaintEvent *event)
     const QRect inner = contentsRect();
     const QRect dirty = event->rect() & inner;
     if (!dirty.isEmpty()) {
-        const QImage &image = mBoard.surface().image();
+        const QImage &image = mBoard.picture();
         const qreal ratio = image.devicePixelRatio();
         const QRect source(QPointF((dirty.topLeft() - inner.topLeft()) * ratio).toPoint(), dirty.size() * ratio);
         painter.drawImage(dirty, image, source);
@@ -59,8 +66,7 @@ void PictureBox::showEvent(QShowEvent *event)
 void PictureBox::matchScreenResolution()
 {
     const qreal ratio = devicePixelRatioF();
-    if (!qFuzzyCompare(ratio, mBoard.surface().devicePixelRatio()))
-        mBoard.setDevicePixelRatio(ratio);
+    mBoard.setDevicePixelRatio(ratio);
 }
 
 ImageBox::ImageBox(QWidget *parent)

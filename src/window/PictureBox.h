@@ -18,10 +18,11 @@ class PictureBox : public QFrame
     Q_OBJECT
 
 public:
+    static constexpr int Border = 2; // the sunken border's width, in pixels
+
     explicit PictureBox(QWidget *parent = nullptr);
 
     Board &board() { return mBoard; }
-    const Board &board() const { return mBoard; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
