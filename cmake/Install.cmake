@@ -2,7 +2,7 @@
 #
 #   bin/sesame-pi
 #   libexec/sesame-pi/sesame-pi-chimes           the chime player (its own rule, with the program)
-#   share/sesame-pi/{pinpon,endpinpon}.wav       the chimes, found from bin/ as ../share/sesame-pi
+#   share/sesame-pi/<chimes>                     the chimes, found from bin/ as ../share/sesame-pi
 #   share/applications/<app id>.desktop
 #   share/metainfo/<app id>.metainfo.xml
 #   share/icons/hicolor/<size>/apps/<app id>.{png,svg}
@@ -11,9 +11,6 @@
 
 option(SESAME_PI_INSTALL_LICENSE
     "Install LICENSE as share/doc/sesame-pi/copyright (a distribution package brings its own)" ON)
-
-set(SESAME_PI_ICON_SIZES 16 22 24 32 48 64 128 256)
-set(SESAME_PI_CHIMES pinpon.wav endpinpon.wav)
 
 # The program links only libraries from the system's own directories: no
 # run path (qt_standard_project_setup would otherwise ask for $ORIGIN/../lib,

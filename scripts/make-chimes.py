@@ -2,14 +2,15 @@
 """Synthesise the two door chimes used by sesame-pi.
 
     pinpon.wav     played when a run starts: "pin" (high) then "pon" (lower)
-    endpinpon.wav  played when a run ends: a descending three-note figure
+    endpinpon.wav  played when the user leaves (Exit): a descending three-note
+                   figure
 
 Both are RIFF/WAVE, PCM 16-bit signed little-endian, mono, 44100 Hz.  Each
 note is a small struck bar: a fundamental plus two soft inharmonic partials
 (ratios 2.76 and 5.40, as on a free bar), a 5 ms attack and an exponential
 decay.  The sound is normalised to a -3 dBFS peak and every file ends with
-exactly 0.2 s of digital silence, because Qt's sound backend tends to cut
-the last ~0.1 s of a short WAV.
+exactly 0.2 s of digital silence, so that the last note has died away
+before the stream ends.
 
 Only the standard library is used and there is no randomness, so running the
 script again writes the same bytes.

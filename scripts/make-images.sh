@@ -1,8 +1,9 @@
 #!/bin/bash
 # Regenerate every bitmap in assets/ from its hand-written SVG, then check it.
 #
-#   assets/sesame-pi.svg -> sesame-pi-{16,22,24,32,48,64,128,256}.png
-#                           opaque 8-bit RGB PNGs: the hicolor icons, and the
+#   assets/sesame-pi.svg -> sesame-pi-<size>.png, one for each of the sizes
+#                           that CMakeLists.txt sets (SESAME_PI_ICON_SIZES):
+#                           opaque 8-bit RGB PNGs, the hicolor icons, and the
 #                           window icon (32 px and up, from the program's resources)
 #   assets/emblem.svg    -> emblem.jpg  (42x41 baseline JFIF, 96 dpi)
 #
@@ -29,7 +30,8 @@ case "${1:-}" in
     *) echo "usage: $0 [--check]" >&2; exit 2 ;;
 esac
 
-icon_sizes="16 22 24 32 48 64 128 256"
+icon_sizes=$(sed -n 's/^set(SESAME_PI_ICON_SIZES \(.*\))$/\1/p' "$here/../CMakeLists.txt")
+[ -n "$icon_sizes" ] || die "no SESAME_PI_ICON_SIZES in CMakeLists.txt"
 
 # Options that keep ImageMagick from writing dates, comments, profiles etc.
 no_meta=(-strip +set date:create +set date:modify +set date:timestamp)

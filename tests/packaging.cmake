@@ -1,8 +1,9 @@
 # What a distribution package is made of, checked with the tools that judge
 # it; a test whose tool is not installed is skipped (exit status 77).
 set(_pkg ${PROJECT_SOURCE_DIR}/packaging/${SESAME_PI_APP_ID})
-set(_installed bin/sesame-pi ${CMAKE_INSTALL_LIBEXECDIR}/sesame-pi/sesame-pi-chimes share/sesame-pi/pinpon.wav share/sesame-pi/endpinpon.wav share/applications/${SESAME_PI_APP_ID}.desktop share/metainfo/${SESAME_PI_APP_ID}.metainfo.xml share/icons/hicolor/scalable/apps/${SESAME_PI_APP_ID}.svg share/man/man1/sesame-pi.1)
-foreach(_size 16 22 24 32 48 64 128 256)
+list(TRANSFORM SESAME_PI_CHIMES PREPEND share/sesame-pi/ OUTPUT_VARIABLE _installed)
+list(APPEND _installed bin/sesame-pi ${CMAKE_INSTALL_LIBEXECDIR}/sesame-pi/sesame-pi-chimes share/applications/${SESAME_PI_APP_ID}.desktop share/metainfo/${SESAME_PI_APP_ID}.metainfo.xml share/icons/hicolor/scalable/apps/${SESAME_PI_APP_ID}.svg share/man/man1/sesame-pi.1)
+foreach(_size IN LISTS SESAME_PI_ICON_SIZES)
     list(APPEND _installed share/icons/hicolor/${_size}x${_size}/apps/${SESAME_PI_APP_ID}.png)
 endforeach()
 

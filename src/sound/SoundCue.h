@@ -5,8 +5,8 @@
 namespace sesame {
 
 // The two chimes, by file name, looked up when played.
-inline const QString RunCueFile = QStringLiteral("pinpon.wav");
-inline const QString ExitCueFile = QStringLiteral("endpinpon.wav");
+inline const QString RunCueFile = QStringLiteral(SESAME_PI_RUN_CHIME);
+inline const QString ExitCueFile = QStringLiteral(SESAME_PI_EXIT_CHIME);
 
 // Plays a chime through the window's media control: the named file is heard
 // once from its start, replacing any chime still sounding, and the caller goes
