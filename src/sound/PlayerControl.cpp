@@ -6,8 +6,10 @@
 #include <QLoggingCategory>
 #include <QProcess>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -38,6 +40,9 @@ PlayerControl::PlayerControl(QString playerPath, QStringList searchDirs, QObject
 PlayerControl::~PlayerControl()
 {
     end();
+    // The players just killed, reaped before they are deleted with us.
+    for (QProcess *ended : findChildren<QProcess *>())
+        ended->waitForFinished(1000);
 }
 
 QString PlayerControl::defaultPlayerPath()
@@ -87,19 +92,32 @@ void PlayerControl::start()
 {
     mPlayer = new QProcess(this);
     mPlayer->setStandardErrorFile(QProcess::nullDevice());
-    // A group of its own, so that it is ended with whatever it starts; and
-    // it ends with the program, however the program ends.
+    // A group of its own, so that it is ended with whatever it starts, and
+    // it ends with the program, however the program ends. So does what it
+    // started: a keeper in its group waits until the program's end of the
+    // player's input is closed, which happens even to a program killed
+    // outright, and then ends the whole group.
     mPlayer->setChildProcessModifier([] {
         ::setsid();
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::_Fork() != 0)
+            return;
+        ::close_range(STDOUT_FILENO, ~0U, 0);
+        pollfd input = {STDIN_FILENO, 0, 0};
+        while (::poll(&input, 1, -1) < 0 && errno == EINTR)
+            continue;
+        ::kill(0, SIGKILL);
+        ::_exit(0);
     });
     connect(mPlayer, &QProcess::readyReadStandardOutput, this, &PlayerControl::readAnswers);
     connect(mPlayer, &QProcess::finished, this, &PlayerControl::ended);
     connect(mPlayer, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
+        // Not tried again: the chimes stay silent, with this one warning.
         warnOnce(QStringLiteral("cannot start the chime player \"%1\": %2").arg(mPlayerPath, mPlayer->errorString()));
-        ended();
+        mNextStart = QDeadlineTimer(QDeadlineTimer::Forever);
+        end();
     });
     mAnswerBytes = 0;
     mSkipping = false;
@@ -130,9 +148,11 @@ void PlayerControl::end()
     player->disconnect(this);
     if (mGroup > 0)
         ::kill(-static_cast<pid_t>(std::exchange(mGroup, 0)), SIGKILL);
-    if (player->state() != QProcess::NotRunning)
-        player->waitForFinished(1000); // gone at once after SIGKILL; reaped, so that no zombie is left
-    player->deleteLater();
+    // Reaped when it is gone, at once after SIGKILL, without waiting here.
+    if (player->state() == QProcess::NotRunning)
+        player->deleteLater();
+    else
+        connect(player, &QProcess::finished, player, &QObject::deleteLater);
 }
 
 void PlayerControl::readAnswers()
@@ -156,9 +176,11 @@ void PlayerControl::readAnswers()
 
 void PlayerControl::warnOnce(const QString &line)
 {
+    // Nothing that moves the terminal's cursor or turns its text round.
     QString text = line;
     for (QChar &c : text)
-        if (c.category() == QChar::Other_Control)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+            || c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph)
             c = u'?';
     if (mWarned.size() >= MaxWarnings || mWarned.contains(text))
         return;

@@ -50,10 +50,7 @@ long long nowMs()
 
 void warn(const std::string &path, const std::string &cause)
 {
-    std::string line = "cannot play \"" + path + "\": " + cause;
-    for (char &c : line)
-        c = static_cast<unsigned char>(c) < ' ' ? '?' : c;
-    line += '\n';
+    const std::string line = "cannot play \"" + path + "\": " + cause + '\n';
     [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, line.data(), line.size());
 }
 
