@@ -28,7 +28,6 @@ void installAccessibleRoles()
 Notice::Notice(QWidget *parent)
     : QWidget(parent)
 {
-    installAccessibleRoles();
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(0, 0, 0, 0);

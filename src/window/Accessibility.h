@@ -6,8 +6,8 @@ namespace sesame {
 
 // Roles for the window's own kinds of control, which Qt would otherwise
 // describe by their base classes: the board and the emblem are pictures, not
-// frames or text, and the notice is a notification. Installed once; calling
-// it again does nothing.
+// frames or text, and the notice is a notification. Installed before the
+// window's controls are made.
 void installAccessibleRoles();
 
 // A notice for assistive tools: results that change where the keyboard focus
