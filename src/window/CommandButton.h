@@ -4,10 +4,10 @@
 
 namespace sesame {
 
-// The window's push buttons. With the focus on one, Return and Enter press
-// it, as Space does, the way buttons in the platform's dialogs behave; but
-// none is ever a default button, so Return elsewhere in the window presses
-// nothing.
+// The window's push buttons. With the focus on one, Return, Enter and Space
+// press it, the way buttons in the platform's dialogs behave, once however
+// long the key is held; but none is ever a default button, so Return
+// elsewhere in the window presses nothing.
 class CommandButton : public QPushButton
 {
     Q_OBJECT
@@ -17,6 +17,12 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+private:
+    // The last release of a key that presses the button.
+    int mReleasedKey = 0;
+    quint64 mReleasedAt = 0;
 };
 
 } // namespace sesame
