@@ -1,9 +1,10 @@
 #include "Startup.h"
 
 #include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPluginLoader>
@@ -18,7 +19,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <string>
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -29,6 +35,11 @@ namespace {
 bool isSet(const char *name)
 {
     return !qEnvironmentVariableIsEmpty(name);
+}
+
+bool onX11()
+{
+    return QGuiApplication::platformName() == u"xcb";
 }
 
 // The platforms asked for, in the order Qt tries them: the -platform
@@ -56,6 +67,47 @@ QStringList installedPlatforms()
     return keys;
 }
 
+// Whether anything answers where DISPLAY puts the X server: if so, and Qt
+// could still not open a window there, the server refused the connection.
+bool displayAnswers(const QByteArray &name)
+{
+    char *host = nullptr;
+    int display = 0;
+    if (xcb_parse_display(name.constData(), &host, &display, nullptr) == 0)
+        return false;
+    const std::string where(host);
+    std::free(host);
+    const auto answers = [](int family, const sockaddr *address, socklen_t length) {
+        const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool connected = fd >= 0 && ::connect(fd, address, length) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return connected;
+    };
+    if (where.empty() || where == "unix") { // the local socket, abstract or in the file system
+        const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
+        for (const std::size_t abstract : {1, 0}) {
+            sockaddr_un address = {};
+            address.sun_family = AF_UNIX;
+            path.copy(address.sun_path + abstract, sizeof address.sun_path - abstract - 1);
+            const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + abstract + path.size());
+            if (answers(AF_UNIX, reinterpret_cast<const sockaddr *>(&address), length))
+                return true;
+        }
+        return false;
+    }
+    addrinfo hints = {};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(where.c_str(), std::to_string(6000 + display).c_str(), &hints, &found) != 0)
+        return false;
+    bool answered = false;
+    for (const addrinfo *address = found; address && !answered; address = address->ai_next)
+        answered = answers(address->ai_family, address->ai_addr, address->ai_addrlen);
+    ::freeaddrinfo(found);
+    return answered;
+}
+
 QStringList askedForTheWindow;
 
 QString whyNoWindow()
@@ -76,12 +128,18 @@ QString whyNoWindow()
     const char *variable = wayland ? "WAYLAND_DISPLAY" : "DISPLAY";
     if (!isSet(variable))
         return QStringLiteral("no display (%1 is not set)").arg(QLatin1String(variable));
-    return QStringLiteral("the display %1=\"%2\" cannot be reached")
-        .arg(QLatin1String(variable), qEnvironmentVariable(variable));
+    const bool refused = !wayland && displayAnswers(qgetenv(variable));
+    return QStringLiteral("the display %1=\"%2\" %3")
+        .arg(QLatin1String(variable), qEnvironmentVariable(variable),
+             refused ? QStringLiteral("refused the connection") : QStringLiteral("cannot be reached"));
 }
 
 QList<std::tuple<QtMsgType, QByteArray, QString>> heldMessages; // type, category, text
 QtMessageHandler previousHandler = nullptr;
+// While Qt starts, standard error goes to heldOutput; the real one is kept
+// as realError.
+int heldOutput = -1;
+int realError = STDERR_FILENO;
 
 void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
@@ -89,10 +147,13 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
         heldMessages.append({type, context.category, message});
         return;
     }
-    std::fprintf(stderr, "sesame-pi: cannot open a window: %s\n", qPrintable(whyNoWindow()));
-    std::fflush(stderr);
+    const QByteArray line = "sesame-pi: cannot open a window: " + whyNoWindow().toLocal8Bit() + '\n';
+    [[maybe_unused]] const auto written = ::write(realError, line.constData(), std::size_t(line.size()));
     std::_Exit(NoDisplayExitStatus);
 }
+
+xcb_connection_t *display = nullptr; // the X server's, while the window is on one
+QtMessageHandler beforeDisplayWatch = nullptr;
 
 // The output of --help and --version; false when it could not be written.
 bool say(const char *text)
@@ -159,17 +220,54 @@ void guardPlatformStartup(int argc, char **argv)
 {
     askedForTheWindow = askedPlatforms(argc, argv);
     previousHandler = qInstallMessageHandler(holdMessage);
+    // What the libraries under Qt write straight to standard error while it
+    // starts (libxcb, libwayland) is held as well.
+    heldOutput = ::memfd_create("sesame-pi-startup", MFD_CLOEXEC);
+    const int saved = heldOutput < 0 ? -1 : ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (saved >= 0 && ::dup2(heldOutput, STDERR_FILENO) >= 0)
+        realError = saved;
 }
 
 void endPlatformStartupGuard()
 {
+    if (realError != STDERR_FILENO) {
+        ::dup2(std::exchange(realError, STDERR_FILENO), STDERR_FILENO);
+        QFile held;
+        if (held.open(heldOutput, QIODevice::ReadOnly) && held.seek(0)) {
+            const QByteArray said = held.readAll();
+            [[maybe_unused]] const auto written = ::write(STDERR_FILENO, said.constData(), std::size_t(said.size()));
+        }
+    }
+    if (heldOutput >= 0)
+        ::close(std::exchange(heldOutput, -1));
     qInstallMessageHandler(previousHandler);
     for (const auto &[type, category, text] : std::exchange(heldMessages, {}))
         previousHandler(type, QMessageLogContext(nullptr, 0, nullptr, category.constData()), text);
 }
 
+void endWithTheDisplay()
+{
+    if (!onX11())
+        return;
+    display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    // Whatever ends the program then, and however Qt takes the loss; a
+    // program that ends by itself has let go of the display before.
+    QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, [] { display = nullptr; });
+    std::atexit([] {
+        if (display && xcb_connection_has_error(display))
+            std::_Exit(0);
+    });
+    beforeDisplayWatch = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (!display || !xcb_connection_has_error(display))
+            beforeDisplayWatch(type, context, text);
+    });
+}
+
 void quitWhenDestroyed(const QWidget &window)
 {
+    // Only an X server tells of a window destroyed by another program.
+    if (!onX11())
+        return;
     static DestroyWatch watch;
     watch.window = window.winId();
     QCoreApplication::instance()->installNativeEventFilter(&watch);

@@ -28,6 +28,10 @@ void avoidStartingASessionBus();
 void guardPlatformStartup(int argc, char **argv);
 void endPlatformStartupGuard();
 
+// A display that goes away with the window on it (xkill, the X server
+// ending) ends the program with 0, as a window destroyed does, without a word.
+void endWithTheDisplay();
+
 // A window destroyed by another program (a session manager, xdotool
 // windowclose) ends the program as closing it does. Qt tells a window only
 // that it is no longer shown; the X server says that it is gone.

@@ -20,5 +20,6 @@ int main(int argc, char **argv)
     Form1Events events(form);
     form.show();
     quitWhenDestroyed(form);
+    endWithTheDisplay();
     return Application::exec();
 }
