@@ -7,8 +7,12 @@
 #include "Placement.h"
 #include "sound/PlayerControl.h"
 
+#include <QDir>
 #include <QIcon>
 #include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <QWindow>
 
 #include <utility>
 
@@ -23,6 +27,18 @@ Form1::Form1(QWidget *parent)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     installAccessibleRoles();
+    // The controls on a client area of the layout's size, which scrolls
+    // where the screen is too small for the window.
+    auto *view = new QScrollArea(this);
+    view->setFrameShape(QFrame::NoFrame);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setBackgroundRole(QPalette::Button);
+    mClient = new QWidget;
+    mClient->resize(FormLayout::toPixels(FormLayout::ClientTwips).size());
+    view->setWidget(mClient);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(QMargins());
+    layout->addWidget(view);
     createControls();
     setGeometry(keptOnScreen(FormLayout::toPixels(FormLayout::ClientTwips)));
 }
@@ -31,10 +47,19 @@ Form1::~Form1() = default;
 
 QIcon Form1::programIcon()
 {
-    QIcon icon;
-    for (const int size : {32, 48, 64, 128})
-        icon.addFile(QStringLiteral(":/sesame-pi/sesame-pi-%1.png").arg(size), QSize(size, size));
+    QIcon icon; // the sizes the program was built with
+    for (const QFileInfo &file : QDir(QStringLiteral(":/sesame-pi/icons")).entryInfoList())
+        icon.addFile(file.filePath());
     return icon;
+}
+
+void Form1::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+    // All of the window on its screen, wherever it was put: by the layout,
+    // or, as the window is shown, by Qt's -geometry option.
+    if (visible)
+        setGeometry(keptOnScreen(windowHandle()->geometry()));
 }
 
 QFont Form1::captionFont(double points, bool bold)
@@ -58,13 +83,13 @@ void Form1::createControls()
         const auto number = static_cast<std::size_t>(row.name.back().digitValue());
         switch (row.kind) {
         case Kind::PictureBox:
-            mPicture1 = new PictureBox(this);
+            mPicture1 = new PictureBox(mClient);
             mPicture1->setAccessibleName(tr("Board"));
             mPicture1->setAccessibleDescription(tr("The board with the scattered seeds"));
             widget = mPicture1;
             break;
         case Kind::ImageBox:
-            mPicture2 = new ImageBox(this);
+            mPicture2 = new ImageBox(mClient);
             mPicture2->setPixmap(QPixmap(QStringLiteral(":/sesame-pi/emblem.jpg")));
             mPicture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             mPicture2->setBackgroundRole(QPalette::Base);
@@ -74,7 +99,7 @@ void Form1::createControls()
             widget = mPicture2;
             break;
         case Kind::CommandButton: {
-            auto *button = new CommandButton(caption, this);
+            auto *button = new CommandButton(caption, mClient);
             mCommands.at(number) = button;
             // Every button but Exit changes the results. Queued, so that it
             // comes after whatever the click does.
@@ -84,7 +109,7 @@ void Form1::createControls()
             break;
         }
         case Kind::Label: {
-            auto *label = new QLabel(caption, this);
+            auto *label = new QLabel(caption, mClient);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setBackgroundRole(QPalette::Button);
             label->setForegroundRole(QPalette::ButtonText);
@@ -115,10 +140,10 @@ void Form1::createControls()
         }
     }
     // Buttons and picture boxes sit above the labels they overlap.
-    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+    for (QWidget *child : mClient->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         if (!qobject_cast<QLabel *>(child) || child == mPicture2)
             child->raise();
-    mNotice = new Notice(this);
+    mNotice = new Notice(mClient);
     mNotice->setObjectName(QStringLiteral("Results"));
     mPicture1->setFocus();
 }

@@ -39,6 +39,8 @@ public:
     // The font every caption asks for, at a size in points.
     static QFont captionFont(double points, bool bold);
 
+    void setVisible(bool visible) override;
+
 signals:
     // The window has become the program's active window. With one window,
     // that is once: when it is first shown. Switching to another program and
@@ -53,6 +55,7 @@ private:
     // After a run or Init, the results are told to assistive tools.
     void announceResults();
 
+    QWidget *mClient = nullptr; // the controls' parent, of the layout's size
     std::array<QPushButton *, 8> mCommands{}; // by number; 0 unused
     std::array<QLabel *, 8> mLabels{};
     PictureBox *mPicture1 = nullptr;
