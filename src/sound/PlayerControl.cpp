@@ -20,12 +20,11 @@ namespace sesame {
 namespace {
 
 constexpr qint64 MaxQueuedBytes = 4096; // for the player: a player that reads nothing is sent nothing more
-constexpr qint64 MaxLine = 1024; // from the player at a time; a longer line is dropped whole
+constexpr qint64 MaxLine = 1024; // from the player, its newline included; a longer line is dropped whole
 constexpr qint64 MaxAnswerBytes = qint64{64} * 1024; // from the player in a second: more is not warnings
 constexpr int MaxWarnings = 32;
 constexpr qint64 QuickEndMs = 5000; // a player that ends sooner has ended at once
-constexpr qint64 FirstRetryMs = 250;
-constexpr qint64 LastRetryMs = qint64{5} * 60 * 1000;
+constexpr int MostQuickEnds = 3; // in a row; then it is not started again
 
 } // namespace
 
@@ -71,7 +70,7 @@ void PlayerControl::setCommand(const QString &command)
         mOpenName.clear();
     } else if (command == u"Open") {
         mOpenName = mFileName;
-        if (!mPlayer && mNextStart.hasExpired())
+        if (!mPlayer && !mGivenUp)
             start();
     } else if (command == u"Sound" && !mOpenName.isEmpty()) {
         const auto askedAt = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -116,7 +115,7 @@ void PlayerControl::start()
             return;
         // Not tried again: the chimes stay silent, with this one warning.
         warnOnce(QStringLiteral("cannot start the chime player \"%1\": %2").arg(mPlayerPath, mPlayer->errorString()));
-        mNextStart = QDeadlineTimer(QDeadlineTimer::Forever);
+        mGivenUp = true;
         end();
     });
     mAnswerBytes = 0;
@@ -129,13 +128,11 @@ void PlayerControl::start()
 
 void PlayerControl::ended()
 {
-    if (mStarted.elapsed() < QuickEndMs) {
-        mNextStart.setRemainingTime(std::min(FirstRetryMs << std::min(mQuickEnds, 20), LastRetryMs));
-        if (++mQuickEnds == 2)
-            warnOnce(QStringLiteral("the chime player \"%1\" keeps ending; it is started again less and less often")
-                         .arg(mPlayerPath));
-    } else {
+    if (mStarted.elapsed() >= QuickEndMs) {
         mQuickEnds = 0;
+    } else if (++mQuickEnds == MostQuickEnds) {
+        warnOnce(QStringLiteral("the chime player \"%1\" keeps ending; the chimes stay silent").arg(mPlayerPath));
+        mGivenUp = true;
     }
     end();
 }
@@ -158,7 +155,7 @@ void PlayerControl::end()
 void PlayerControl::readAnswers()
 {
     while (mPlayer && mPlayer->bytesAvailable() > 0) {
-        const QByteArray line = mPlayer->readLine(MaxLine);
+        const QByteArray line = mPlayer->readLine(MaxLine + 1); // room for the terminating null
         const bool whole = line.endsWith('\n');
         if (whole && !mSkipping)
             warnOnce(QString::fromUtf8(line.chopped(1)));

@@ -2,7 +2,6 @@
 
 #include "MediaControl.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
@@ -20,8 +19,8 @@ namespace sesame {
 // Whatever the player does costs the window a bounded amount: a few lines
 // queued for it, a line at a time from it, a few warnings. A player that says
 // too much is ended; one that ends soon after it started is started again at
-// a later chime, after a delay that doubles every time. A player is always
-// ended together with everything it started.
+// the next chime, up to three times in a row. A player is always ended
+// together with everything it started.
 class PlayerControl : public QObject, public MediaControl
 {
     Q_OBJECT
@@ -55,8 +54,8 @@ private:
     QProcess *mPlayer = nullptr;
     qint64 mGroup = 0; // the player's process group
     QElapsedTimer mStarted;
-    int mQuickEnds = 0;
-    QDeadlineTimer mNextStart; // expired: a player may be started
+    int mQuickEnds = 0; // in a row
+    bool mGivenUp = false; // no player is started any more
     QElapsedTimer mAnswerClock;
     qint64 mAnswerBytes = 0; // since mAnswerClock started
     bool mSkipping = false; // the rest of an overlong answer
