@@ -38,9 +38,10 @@ Form1::Form1(QWidget *parent)
     view->setWidget(mClient);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(QMargins());
+    layout->setSizeConstraint(QLayout::SetNoConstraint); // any size: it scrolls
     layout->addWidget(view);
     createControls();
-    setGeometry(keptOnScreen(FormLayout::toPixels(FormLayout::ClientTwips)));
+    mPlace = keepOnScreen(*this, FormLayout::toPixels(FormLayout::ClientTwips));
 }
 
 Form1::~Form1() = default;
@@ -53,13 +54,21 @@ QIcon Form1::programIcon()
     return icon;
 }
 
+// All of the window on its screen, wherever it was put: by the layout, or,
+// as the window is shown, by Qt's -geometry option. Once more when it is
+// first activated, for by then the window manager has drawn the frame.
 void Form1::setVisible(bool visible)
 {
     QWidget::setVisible(visible);
-    // All of the window on its screen, wherever it was put: by the layout,
-    // or, as the window is shown, by Qt's -geometry option.
     if (visible)
-        setGeometry(keptOnScreen(windowHandle()->geometry()));
+        mPlace = keepOnScreen(*this, windowHandle()->geometry());
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !std::exchange(mFramed, true))
+        keepOnScreen(*this, mPlace);
 }
 
 QFont Form1::captionFont(double points, bool bold)

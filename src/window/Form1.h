@@ -48,6 +48,7 @@ signals:
     void Activate();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -63,6 +64,8 @@ private:
     PlayerControl *mMMControl1 = nullptr;
     Notice *mNotice = nullptr;
     bool mActivated = false;
+    QRect mPlace; // where the window was put, when it was shown
+    bool mFramed = false; // put there again, with its frame known
 };
 
 } // namespace sesame

@@ -1,19 +1,24 @@
 #pragma once
 
-#include <QPoint>
+#include <QMargins>
 #include <QRect>
+
+class QWidget;
 
 namespace sesame {
 
-// How far to move a window, frame included, so that all of it lies within
-// the available area of its screen. A window larger than the area keeps its
-// top-left corner, and with it the title bar, inside; one that fits already
-// is not moved.
-QPoint offsetOntoScreen(const QRect &frame, const QRect &available);
+// The client area, in screen coordinates, moved where all of the window with
+// its frame lies within the available area, and made smaller first where the
+// area is too small for it; made smaller one way, it is made wider (or
+// taller) by scrollBar the other, where there is room, for the scroll bar
+// the client area then needs. A window that fits already is not moved.
+QRect fittedInto(const QRect &client, const QMargins &frame, const QRect &available, int scrollBar = 0);
 
-// The window's client area, given in screen coordinates, moved where all of
-// the window, with a frame as window managers usually draw one, is on the
-// screen it opens on.
-QRect keptOnScreen(const QRect &client);
+// Puts the window's client area, which scrolls, at the given place, or as
+// near to it as keeps all of the window within the available area of the
+// screen it opens on, with the frame the window manager drew, or before it
+// has, a frame as window managers usually draw one. Returns the place it
+// asked for.
+QRect keepOnScreen(QWidget &window, const QRect &client);
 
 } // namespace sesame
