@@ -18,7 +18,7 @@ build_and_run=(
 # validators and man.
 testing=(
     pulseaudio pulseaudio-utils socat
-    openbox xdotool procps
+    openbox xdotool x11-utils procps
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
     desktop-file-utils appstream man-db
 )

@@ -3,6 +3,7 @@
 #include "estimate/SeedScatterRun.h"
 #include "runtime/NumberText.h"
 #include "runtime/RandomSource.h"
+#include "runtime/Timer.h"
 #include "sound/SoundCue.h"
 
 #include <QPainter>
@@ -145,6 +146,8 @@ private slots:
         QCOMPARE(after.copy(0, 0, 20, 20), before.copy(20, 0, 20, 20)); // the ring at (10, 10) cleared: all white
         QVERIFY(blackOnLeftSide(after) > 0 && blackOnLeftSide(after) < boardOnly); // seeds on x = 40 cover the side
         QCOMPARE(result.estimate, 4.0 * double(result.inside) / 50000); // the count is checked on the window
+        // The lattice has 125,627 of its 160,000 points inside: 39,258 of 50,000, give or take 5 sigma.
+        QCOMPARE_LT(std::abs(result.inside - 39258), 460);
         const auto large = std::make_unique<SeedStore>(rig->store);
         rig->run(100);
         QVERIFY(large->seedX == rig->store.seedX); // the same clock, the same seeds
@@ -153,6 +156,20 @@ private slots:
         QVERIFY(!std::equal(large->seedX.begin() + 1, large->seedX.begin() + 11, rig->store.seedX.begin() + 1));
         QVERIFY(std::equal(large->seedX.begin() + 11, large->seedX.end(), rig->store.seedX.begin() + 11));
         QVERIFY(std::equal(large->seedY.begin() + 11, large->seedY.end(), rig->store.seedY.begin() + 11));
+    }
+
+    // A run takes 1 to 50,000 seeds, stored at 1 to 50,000; the palette
+    // has sixteen entries.
+    void limits()
+    {
+        auto rig = std::make_unique<Rig>();
+        QCOMPARE(rig->store.seedX.size() + rig->store.seedY.size(), 2 * 50001u);
+        QCOMPARE_LE(rig->run(1).inside + rig->run(50000).inside, 50001);
+        for (const int n : {0, 50001})
+            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, rig->run(n));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, QBColor(-1));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, QBColor(16));
+        QCOMPARE_LT(std::abs(Timer() - float(QTime::currentTime().msecsSinceStartOfDay()) / 1000), 0.1f); // seconds
     }
 
     void ratios_data()
@@ -212,6 +229,47 @@ private slots:
         board.DrawSeed(240, 240, 12);
         board.DrawSeed(240, 240, 9);
         QCOMPARE(boxOf(board.picture(), Red), QRect());
+    }
+
+    // What the board says each drawing changed holds every pixel it
+    // changed and, for a few seeds, little more than the rings of 7 x 7
+    // pixels at most: a clean board drawn again changes only where seeds
+    // were, not the figure.
+    void changedArea_data() { ratios_data(); }
+    void changedArea()
+    {
+        QFETCH(qreal, ratio);
+        Board board(ratio);
+        QRegion said;
+        board.setChangeHandler([&](const QRegion &area) { said += area; });
+        const auto seeds = [&](int n, int step) {
+            board.ClearBoard();
+            board.DrawBoard();
+            Board::SeedPen pen = board.seedPen();
+            for (int i = 0; i < n; ++i)
+                pen.DrawSeed(40 + i * step % 400, 40 + i * 37 % 400, 9 + i % 2 * 3);
+        };
+        for (const auto &[draw, most] : QList<std::pair<std::function<void()>, int>>{
+                 {[&] { board.DrawBoard(); }, 523 * 419},
+                 {[&] { seeds(10, 41); }, 10 * 49},
+                 {[&] { seeds(10, 43); }, 20 * 49},
+                 {[&] { board.DrawBoard(); }, 10 * 49},
+                 {[&] { seeds(0, 1); }, 10 * 49},
+                 {[&] { seeds(100, 41); }, 523 * 419},
+                 {[&] { board.ClearBoard(), board.DrawSeed(240, 240, 9); }, 523 * 419}}) {
+            const QImage before = board.picture();
+            said = {};
+            draw();
+            qsizetype area = 0;
+            for (const QRect &rect : said)
+                area += qsizetype{rect.width()} * rect.height();
+            for (int i = 0; i < before.width() * before.height(); ++i) {
+                const QPoint at(i % before.width(), i / before.width());
+                QVERIFY(before.pixel(at) == board.picture().pixel(at)
+                        || said.contains(QPoint(int(at.x() / ratio), int(at.y() / ratio))));
+            }
+            QCOMPARE_LE(area, most);
+        }
     }
 };
 

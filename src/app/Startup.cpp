@@ -120,8 +120,7 @@ QString whyNoWindow()
     }
     for (const QString &name : asked)
         if (!installedPlatforms().contains(name))
-            return QStringLiteral("the Qt platform plugin \"%1\" is not installed%2")
-                .arg(name, name.startsWith(u"wayland") ? QStringLiteral(" (Debian package qt6-wayland)") : QString());
+            return QStringLiteral("the Qt platform plugin \"%1\" is not installed").arg(name);
     const bool wayland = asked.first().startsWith(u"wayland");
     if (!wayland && asked.first() != u"xcb")
         return QStringLiteral("the Qt platform plugin \"%1\" could not start").arg(asked.first());
@@ -257,10 +256,11 @@ void endWithTheDisplay()
         if (display && xcb_connection_has_error(display))
             std::_Exit(0);
     });
-    beforeDisplayWatch = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-        if (!display || !xcb_connection_has_error(display))
-            beforeDisplayWatch(type, context, text);
-    });
+    beforeDisplayWatch
+        = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+              if (!display || !xcb_connection_has_error(display))
+                  beforeDisplayWatch(type, context, text);
+          });
 }
 
 void quitWhenDestroyed(const QWidget &window)

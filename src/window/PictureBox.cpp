@@ -27,7 +27,8 @@ void paintFocusFrame(QWidget *widget, const QRect &area)
 
 // The layout gives the box room for the board and its border, to the pixel.
 static_assert(FormLayout::toPixels(FormLayout::Controls[0].twips).size()
-              == QSize(BoardSurface::PixelWidth + 2 * PictureBox::Border, BoardSurface::PixelHeight + 2 * PictureBox::Border));
+              == QSize(BoardSurface::PixelWidth + 2 * PictureBox::Border,
+                       BoardSurface::PixelHeight + 2 * PictureBox::Border));
 
 PictureBox::PictureBox(QWidget *parent)
     : QFrame(parent)
