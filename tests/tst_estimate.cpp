@@ -270,6 +270,10 @@ private slots:
             }
             QCOMPARE_LE(area, most);
         }
+        Board fresh(ratio); // and a clean board drawn again is the figure, whatever came before
+        fresh.DrawBoard();
+        seeds(0, 1);
+        QCOMPARE(board.picture(), fresh.picture());
     }
 };
 

@@ -97,10 +97,9 @@ private slots:
 
     // Focus starts on the board, shown by a ring on screen only, where Enter
     // and Escape do nothing; Tab then visits the controls in their order,
-    // never a label; Return, keypad Enter and Space press a button.
+    // never a label (the keys that press a button: heldKeys).
     void keyboardAndMouse()
     {
-        QPushButton *button = fixture->form.command(1);
         const QRgb ring = fixture->form.palette().color(QPalette::Active, QPalette::Highlight).rgb();
         QCOMPARE(fixture->form.picture1()->grab().toImage().pixel(3, 3), ring);
         const QImage before = fixture->board();
@@ -114,13 +113,6 @@ private slots:
             QVERIFY(name != u"Picture2" || fixture->form.picture2()->grab().toImage().pixel(0, 0) == ring);
         }
         QVERIFY(fixture->form.picture1()->grab().toImage().pixel(3, 3) != ring);
-        QSignalSpy clicks(button, &QPushButton::clicked);
-        QTest::keyClick(button, Qt::Key_Return);
-        QTRY_COMPARE(clicks.count(), 1);
-        QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
-        QTRY_COMPARE(clicks.count(), 2);
-        QTest::keyClick(button, Qt::Key_Space);
-        QTRY_COMPARE(clicks.count(), 3);
     }
 
     // On a real X server, a key held down for 1.5 s, which the server
@@ -256,7 +248,7 @@ private slots:
     {
         QTest::addColumn<QString>("command"); // for sh, the program as $P, this test as $T, no display named
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said"); // the end of what it says
+        QTest::addColumn<QString>("said"); // what it says, in part
         // A program that keeps running is ended as the row says, and must
         // not leave its chime player behind.
         const QString lives = u"p=$!; sleep 1; c=$(pgrep -P $p); %1; wait $p; s=$?; sleep 1; "
@@ -278,6 +270,9 @@ private slots:
             << "$P --help >/dev/full" << 1 << "sesame-pi: cannot write to standard output: No space left on device";
         QTest::newRow("SIGINT") << "$P -platform offscreen & " + lives.arg(u"kill -INT $p") << 0 << "";
         QTest::newRow("SIGHUP") << "$P -platform offscreen & " + lives.arg(u"kill -HUP $p") << 0 << "";
+        QTest::newRow("what Qt says as it starts, shown") // once a window is open
+            << "unset XDG_RUNTIME_DIR; $P -platform offscreen & " + lives.arg(u"kill $p") << 0
+            << "XDG_RUNTIME_DIR not set, defaulting to";
         QTest::newRow("X server with a window manager, SIGTERM")
             << "xvfb-run -a sh -c 'openbox >/dev/null 2>&1 & sleep 1; $P & " + lives.arg(u"kill $p") + u'\'' << 0 << "";
         QTest::newRow("closed from its title bar (Alt+F4), no chime") // no sound server: a chime would be named
@@ -329,7 +324,7 @@ private slots:
         // Nothing at all where nothing is to be said; one line where no window could be opened.
         const QString out = QString::fromLocal8Bit(program.readAllStandardOutput() + program.readAllStandardError());
         QVERIFY2(said.isEmpty() ? out.trimmed().isEmpty()
-                                : out.trimmed().endsWith(said) && (program.exitCode() != 1 || out.count(u'\n') == 1),
+                                : out.contains(said) && (program.exitCode() != 1 || out.count(u'\n') == 1),
                  qPrintable(out));
     }
 };
