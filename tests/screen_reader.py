@@ -44,6 +44,8 @@ try:
                              if a.get_name() == "sesame-pi" and a.get_child_count()), None), 10)
     (app or fail("no sesame-pi window on the AT-SPI bus")).set_cache_mask(Atspi.Cache.NONE)
     controls = descendants(app)
+    pictures = sorted(a.get_name() for a in controls if a.get_role() == Atspi.Role.IMAGE)
+    pictures == ["Board", "Emblem"] or fail(f"the pictures told as {pictures}")
     def press(name):
         shown.clear()
         next(a for a in controls if a.get_role() == Atspi.Role.PUSH_BUTTON and a.get_name() == name).do_action(0)

@@ -113,6 +113,10 @@ private slots:
             QVERIFY(name != u"Picture2" || fixture->form.picture2()->grab().toImage().pixel(0, 0) == ring);
         }
         QVERIFY(fixture->form.picture1()->grab().toImage().pixel(3, 3) != ring);
+        QSignalSpy clicks(fixture->form.command(1), &QPushButton::clicked); // a key repeated, as Wayland marks it
+        QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(fixture->form.command(1), &repeated);
+        QVERIFY(!QTest::qWaitFor([&] { return clicks.count() > 0; }, 300));
     }
 
     // On a real X server, a key held down for 1.5 s, which the server
@@ -192,9 +196,8 @@ private slots:
     void window()
     {
         QCOMPARE(fixture->form.windowTitle(), u"Scatter sesame seeds to find an approximate value of pi !"_s);
-        QList<QSize> icons = fixture->form.windowIcon().availableSizes(); // 32 x 32, and larger for docks
-        std::sort(icons.begin(), icons.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
-        QCOMPARE(icons, QList<QSize>({{32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+        const QList<QSize> icons = fixture->form.windowIcon().availableSizes(); // 32 x 32, and larger for docks
+        QVERIFY(icons.size() == 5 && icons.contains(QSize(32, 32)) && icons.contains(QSize(256, 256)));
         QCOMPARE(fixture->form.geometry(), QRect(358, 68, 570, 636));
         fixture->click(7);
         const QImage seeded = fixture->board();
@@ -226,15 +229,14 @@ private slots:
         QString box; // what the box showed, and the window behind it
         QTimer::singleShot(1000, &fixture->form, [&] {
             auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            // Room for the title beside the frame's icon and buttons, and the program's icon.
+            // Room for the title beside the frame's icon and buttons.
             const QFontMetrics title(shown->font());
             box = u"%1|%2|%3|%4|%5|%6|%7"_s.arg(shown->windowTitle(), shown->text())
                       .arg(int(shown->icon()))
                       .arg(shown->buttons().size())
                       .arg(int(fixture->form.isVisible()))
                       .arg(int(fixture->board() == seeded))
-                      .arg(int(shown->width() >= title.horizontalAdvance(shown->windowTitle()) + 4 * title.height()
-                               && shown->windowIcon().availableSizes().contains(QSize(32, 32))));
+                      .arg(int(shown->width() >= title.horizontalAdvance(shown->windowTitle()) + 4 * title.height()));
             shown->buttons().constFirst()->click();
         });
         QTimer::singleShot(0, &fixture->form, [&] { fixture->click(5); });

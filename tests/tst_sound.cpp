@@ -95,7 +95,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes"); // or the shell command that makes it
         QTest::addColumn<QString>("cause"); // empty: heard
-        const std::function<double(int, int)> flat; // 8-bit only
         QTest::newRow("16-bit") << wav(1, 1, 44100, 16, 22050) << "";
         QTest::newRow("8-bit, stereo, 8 kHz") << wav(1, 2, 8000, 8, 4000) << "";
         QTest::newRow("stereo, sound on the right only")
@@ -110,11 +109,11 @@ private slots:
         QTest::newRow("60 s") << wav(1, 1, 4000, 8, 4000 * 60) << "";
         QTest::newRow("3999 Hz") << wav(1, 1, 3999, 16, 2000) << "unsupported sample rate 3999 Hz";
         QTest::newRow("192001 Hz") << wav(1, 1, 192001, 16, 2000) << "unsupported sample rate 192001 Hz";
-        QTest::newRow("60 s and a frame") << wav(1, 1, 4000, 8, 4000 * 60 + 1, flat) << "longer than 60 s";
-        QTest::newRow("16 MiB") << wav(1, 1, 8000, 8, 16 * 1024 * 1024 - 44, flat) << "longer than 60 s";
-        QTest::newRow("16 MiB and a byte") << wav(1, 1, 8000, 8, 16 * 1024 * 1024 - 43, flat) << "larger than 16 MiB";
+        QTest::newRow("60 s and a frame") << wav(1, 1, 4000, 8, 4000 * 60 + 1, {}) << "longer than 60 s";
+        QTest::newRow("16 MiB") << wav(1, 1, 8000, 8, 16 * 1024 * 1024 - 44, {}) << "longer than 60 s";
+        QTest::newRow("16 MiB and a byte") << wav(1, 1, 8000, 8, 16 * 1024 * 1024 - 43, {}) << "larger than 16 MiB";
         QTest::newRow("more than 16 MiB of 16-bit sound")
-            << wav(1, 2, 192000, 8, 192000 * 22, flat) << "more than 16 MiB of sound";
+            << wav(1, 2, 192000, 8, 192000 * 22, {}) << "more than 16 MiB of sound";
         QTest::newRow("no samples") << wav(1, 1, 44100, 16, 0) << "no sound in it";
         QTest::newRow("missing") << QByteArray() << "file not found";
         QTest::newRow("FIFO") << QByteArray("mkfifo pinpon.wav") << "not a regular file";
@@ -203,8 +202,6 @@ private slots:
         QCOMPARE_LE(warnings.size(), 33);
         const qsizetype closing = warnings.indexOf(u"further warnings about the chimes are not shown"_s);
         QVERIFY(closing == -1 || closing == 32); // after 32
-        for (const QString &line : std::as_const(warnings))
-            QCOMPARE_LE(line.size(), 1024);
         // What a pipe holds (64 KiB), the window's 4 KiB, and the clicks'.
         QCOMPARE_LE(QFileInfo(dir.filePath(u"got"_s)).size(), 72 * 1024);
         QVERIFY2(warning.isEmpty() ? warnings.isEmpty()
