@@ -154,7 +154,9 @@ void PlayerControl::end()
 
 void PlayerControl::readAnswers()
 {
-    while (mPlayer && mPlayer->bytesAvailable() > 0) {
+    // A line is taken once all of it has come, or once more has come than a
+    // line may hold.
+    while (mPlayer && (mPlayer->canReadLine() || mPlayer->bytesAvailable() > MaxLine)) {
         const QByteArray line = mPlayer->readLine(MaxLine + 1); // room for the terminating null
         const bool whole = line.endsWith('\n');
         if (whole && !mSkipping)
