@@ -13,13 +13,14 @@ build_and_run=(
 )
 # The sound tests start sound servers of their own (one of them reached late,
 # through socat) and listen to them; the window's tests start an X server
-# with a window manager and destroy windows on it; the screen reader's test
+# with a window manager and destroy windows on it, and check that no session
+# bus is started (dbus-launch would start one); the screen reader's test
 # listens over AT-SPI on a bus of its own; the packaging tests run the
 # validators and man.
 testing=(
     pulseaudio pulseaudio-utils socat
     openbox xdotool x11-utils procps
-    dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    dbus dbus-x11 at-spi2-core python3-gi gir1.2-atspi-2.0
     desktop-file-utils appstream man-db
 )
 

@@ -14,7 +14,6 @@ public:
     ~SoundServer() { stop(); }
     bool start();
     void stop();
-    qint64 pid() const { return mDaemon.processId(); }
     QString address() const { return QStringLiteral("unix:") + mDir.filePath(QStringLiteral("native")); }
     // Whether anything but silence comes within ms; heardAtNs is when its
     // first loud sample came, on the steady clock.

@@ -46,14 +46,12 @@ try:
     controls = descendants(app)
     pictures = sorted(a.get_name() for a in controls if a.get_role() == Atspi.Role.IMAGE)
     pictures == ["Board", "Emblem"] or fail(f"the pictures told as {pictures}")
-    def press(name):
-        shown.clear()
-        next(a for a in controls if a.get_role() == Atspi.Role.PUSH_BUTTON and a.get_name() == name).do_action(0)
     # After "1,000": the count, and 4 x count / 1000 as the estimate, worked out here; after Init: neither.
     results = re.compile(r"Number of sesame seeds in a circle＝ (\d+), pi＝ ([\d.]+)")
     ran = lambda text: (m := results.fullmatch(text)) and float(m[2]) == 4 * int(m[1]) / 1000
     for button, told in (("1,000", ran), ("Init", lambda text: text == "Number of sesame seeds in a circle＝, pi＝")):
-        press(button)
+        shown.clear()
+        next(a for a in controls if a.get_role() == Atspi.Role.PUSH_BUTTON and a.get_name() == button).do_action(0)
         if not pump(lambda: any(told(text) for text in shown)):
             fail(f'after "{button}" the Results notification turned "showing" with {shown}')
 finally:

@@ -204,21 +204,16 @@ private slots:
         fixture->form.move(300, 50); // by the user: coming back to it leaves it there
         QApplication::setActiveWindow(nullptr);
         QApplication::setActiveWindow(&fixture->form);
+        QTest::qWait(100);
         fixture->form.hide();
         fixture->form.show();
-        QTest::qWait(100);
         QCOMPARE(fixture->activations.count(), 1);
         QCOMPARE(fixture->form.pos(), QPoint(300, 50));
         QCOMPARE(fixture->board(), seeded);
-        // Where it would open partly off a smaller screen, it is moved onto
-        // it, and made smaller where it cannot fit: the frame here is
-        // Openbox's (1, 24, 1 and 1 pixels).
-        const QRect client(358, 68, 570, 636);
-        const QMargins frame(1, 24, 1, 1);
-        QCOMPARE(fittedInto(client, frame, QRect(0, 0, 1280, 800)), client);
-        QCOMPARE(fittedInto(client, frame, QRect(0, 0, 1024, 600)), QRect(358, 24, 570, 575));
-        QCOMPARE(fittedInto(client, frame, QRect(0, 0, 640, 480)), QRect(69, 24, 570, 455));
-        QCOMPARE(fittedInto(client, frame, QRect(400, 30, 500, 600)), QRect(401, 54, 498, 575));
+        // Where it would open partly off a smaller screen, it is moved onto it, and made smaller where it
+        // cannot fit: here beside a panel, in a frame of 1, 24, 1 and 1 pixels (more in the program's rows).
+        QCOMPARE(fittedInto(QRect(358, 68, 570, 636), QMargins(1, 24, 1, 1), QRect(400, 30, 500, 600)),
+                 QRect(401, 54, 498, 575));
     }
 
     // Exit chimes and asks, the window unchanged behind the box, and OK
@@ -230,14 +225,19 @@ private slots:
         QString box; // what the box showed, and the window behind it
         QTimer::singleShot(1000, &fixture->form, [&] {
             auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            // Room for the title beside the frame's icon and buttons.
-            const QFontMetrics title(shown->font());
+            // Room for the title beside the frame's icon and buttons, in bold as title bars show it.
+            QFont bold = shown->font();
+            bold.setBold(true);
+            const QFontMetrics title(bold);
+            const int room = title.horizontalAdvance(shown->windowTitle()) + 4 * title.height();
             box = u"%1|%2|%3|%4|%5|%6|%7"_s.arg(shown->windowTitle(), shown->text())
                       .arg(int(shown->icon()))
                       .arg(shown->buttons().size())
                       .arg(int(fixture->form.isVisible()))
                       .arg(int(fixture->board() == seeded))
-                      .arg(int(shown->width() >= title.horizontalAdvance(shown->windowTitle()) + 4 * title.height()));
+                      .arg(std::ranges::count_if(shown->findChildren<QLabel *>(), [&](auto *l) {
+                          return l->text() == shown->text() && l->width() >= room; // the text's
+                      }));
             shown->buttons().constFirst()->click();
         });
         QTimer::singleShot(0, &fixture->form, [&] { fixture->click(5); });
@@ -276,32 +276,40 @@ private slots:
         QTest::newRow("what Qt says as it starts, shown") // once a window is open
             << "unset XDG_RUNTIME_DIR; $P -platform offscreen & " + lives.arg(u"kill $p") << 0
             << "XDG_RUNTIME_DIR not set, defaulting to";
-        QTest::newRow("X server with a window manager, SIGTERM")
-            << "xvfb-run -a sh -c 'openbox >/dev/null 2>&1 & sleep 1; $P & " + lives.arg(u"kill $p") + u'\'' << 0 << "";
+        // On an X server of its own, with Openbox where a window manager matters.
+        const auto onX = [&](const QString &start, const QString &then, const QString &server = {}) {
+            return u"xvfb-run -a %1 sh -c '%2 & %3'"_s.arg(server, start, lives.arg(then));
+        };
+        const QString wm = u"openbox >/dev/null 2>&1 & sleep 1; "_s;
+        QTest::newRow("X server with a window manager, SIGTERM, no session bus started") // it would outlive us
+            << onX(wm + u"HOME=$D $P"_s, u"kill $p; [ -e $D/.dbus ] && echo bus started"_s) << 0 << "";
+        const QString press = u"xdotool search --sync %1 windowactivate --sync key %2 2>/dev/null"_s;
+        QTest::newRow("an error in a handler, on a screen") // told in a box as well, which Return closes
+            << onX(wm + u"$T --failing-run"_s, press.arg(u"--onlyvisible --name ^sesame-pi", u"Return")) << 2
+            << "sesame-pi: fatal error: a run takes 1 to 50000 seeds, not 0";
         QTest::newRow("closed from its title bar (Alt+F4), no chime") // no sound server: a chime would be named
-            << "xvfb-run -a sh -c 'openbox >/dev/null 2>&1 & sleep 1; $P & "
-                + lives.arg(u"xdotool search --sync --name ^Scatter windowactivate --sync key alt+F4 2>/dev/null")
-                + u'\''
-            << 0 << "";
+            << onX(wm + u"$P"_s, press.arg(u"--name ^Scatter", u"alt+F4")) << 0 << "";
         QTest::newRow("X server, window destroyed")
-            << "xvfb-run -a sh -c '$P & " + lives.arg(u"xdotool search --sync --name ^Scatter windowclose") + u'\'' << 0
-            << "";
-        QTest::newRow("X server, window killed (xkill)") << "xvfb-run -a sh -c '$P & "
-                + lives.arg(u"xkill -id $(xdotool search --sync --name ^Scatter) >/dev/null")
-                + u'\'' << 0 << "";
+            << onX(u"$P"_s, u"xdotool search --sync --name ^Scatter windowclose"_s) << 0 << "";
+        QTest::newRow("X server, window killed (xkill)")
+            << onX(u"$P"_s, u"xkill -id $(xdotool search --sync --name ^Scatter) >/dev/null"_s) << 0 << "";
         QTest::newRow("killed outright, and what its player started with it") // a player that leaves a child
-            << "cp $P $D; printf \"#!/bin/sh\\nsleep 100 & echo \\$! >$D/c; exec cat\\n\" >$D/sesame-pi-chimes; chmod "
-               "+x "
-               "$D/sesame-pi-chimes; $D/sesame-pi -platform offscreen & p=$!; sleep 1; kill -9 $p; sleep 0.5; "
+            << "cp $P $D; printf \"#!/bin/sh\\nsleep 100 & echo \\$! >$D/c; exec cat\\n\" >$D/sesame-pi-chimes; "
+               "chmod +x $D/sesame-pi-chimes; $D/sesame-pi -platform offscreen & p=$!; sleep 1; kill -9 $p; sleep 0.5; "
                "[ -e /proc/$(cat $D/c)/exe ] && echo player left; exit 0"
             << 0 << "";
-        // Put off a screen too small for it: on it, and smaller, with room for a scroll bar (14 pixels).
-        QTest::newRow("-geometry off a small screen")
-            << "xvfb-run -a -s '-screen 0 640x480x24' sh -c '$P -geometry +5000+5000 & "
-                + lives.arg(u"xwininfo -id $(xdotool search --sync --name ^Scatter) | awk \"/Absolute|Width|Height/ "
-                            "{printf \\\"%s \\\", \\$NF}\"; kill $p")
-                + u'\''
-            << 0 << "52 32 584 444";
+        // Put off a screen too small for it: on it, and smaller, with room for a scroll bar (14 pixels); under
+        // a title bar taller than most (Openbox's, in 40 points), all of its frame (1 pixel at the sides) too.
+        const QString small = u"-s '-screen 0 640x480x24'"_s, off = u"$P -geometry +5000+5000"_s;
+        const QString place = u"w=$(xdotool search --sync --name ^Scatter); sleep 1; xwininfo -id %1 | awk "
+                              "\"/Absolute|Width|Height/ {printf \\\"%s \\\", \\$NF}\"; kill $p"_s;
+        QTest::newRow("-geometry off a small screen") << onX(off, place.arg(u"$w"_s), small) << 0 << "52 32 584 444";
+        QTest::newRow("-geometry off a small screen, a tall title bar")
+            << onX(u"printf \"<openbox_config><theme><font place=\\\"ActiveWindow\\\"><size>40</size></font></theme>"
+                   "</openbox_config>\" >$D/rc; openbox --config-file $D/rc >/dev/null 2>&1 & sleep 1; $P -geometry "
+                   "+5000+5000"_s,
+                   place.arg(u"$(xwininfo -tree -id $w | awk \"/Parent window id/ {print \\$4}\")"_s), small)
+            << 0 << "54 0 586 480";
     }
 
     // The program itself, started as a user would: one line and status 1
@@ -315,8 +323,8 @@ private slots:
         QProcessEnvironment env;
         for (const QString name : {"PATH", "HOME", "PULSE_SERVER", "LSAN_OPTIONS", "ASAN_OPTIONS", "UBSAN_OPTIONS"})
             env.insert(name, qEnvironmentVariable(qPrintable(name)));
-        QTemporaryDir runtime, scratch;
-        env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+        QTemporaryDir scratch;
+        env.insert(u"XDG_RUNTIME_DIR"_s, scratch.path());
         env.insert(u"D"_s, scratch.path());
         env.insert(u"P"_s, QCoreApplication::applicationDirPath() + u"/sesame-pi"_s);
         env.insert(u"T"_s, QCoreApplication::applicationFilePath());

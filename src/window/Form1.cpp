@@ -23,7 +23,6 @@ Form1::Form1(QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(FormLayout::Caption.toString());
-    setWindowIcon(programIcon());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     installAccessibleRoles();
@@ -41,7 +40,7 @@ Form1::Form1(QWidget *parent)
     layout->setSizeConstraint(QLayout::SetNoConstraint); // any size: it scrolls
     layout->addWidget(view);
     createControls();
-    mPlace = keepOnScreen(*this, FormLayout::toPixels(FormLayout::ClientTwips));
+    setGeometry(FormLayout::toPixels(FormLayout::ClientTwips));
 }
 
 Form1::~Form1() = default;
@@ -60,8 +59,10 @@ QIcon Form1::programIcon()
 void Form1::setVisible(bool visible)
 {
     QWidget::setVisible(visible);
-    if (visible)
-        mPlace = keepOnScreen(*this, windowHandle()->geometry());
+    if (visible) {
+        mPlace = windowHandle()->geometry();
+        keepOnScreen(*this, mPlace);
+    }
 }
 
 void Form1::changeEvent(QEvent *event)

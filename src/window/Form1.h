@@ -32,8 +32,8 @@ public:
     QLabel *picture2() const { return mPicture2; }
     PlayerControl &mmControl1() const { return *mMMControl1; }
 
-    // The window's icon: the 32 x 32 picture, with larger renderings of it
-    // for docks and task switchers.
+    // The program's icon, which its windows show: the 32 x 32 picture, with
+    // larger renderings of it for docks and task switchers.
     static QIcon programIcon();
 
     // The font every caption asks for, at a size in points.
@@ -64,7 +64,7 @@ private:
     PlayerControl *mMMControl1 = nullptr;
     Notice *mNotice = nullptr;
     bool mActivated = false;
-    QRect mPlace; // where the window was put, when it was shown
+    QRect mPlace; // where the window was to be, when it was shown
     bool mFramed = false; // put there again, with its frame known
 };
 

@@ -36,7 +36,7 @@ QRect fittedInto(const QRect &client, const QMargins &frame, const QRect &availa
     return fitted;
 }
 
-QRect keepOnScreen(QWidget &window, const QRect &client)
+void keepOnScreen(QWidget &window, const QRect &client)
 {
     const QScreen *screen = QGuiApplication::screenAt(client.topLeft());
     if (!screen)
@@ -55,7 +55,6 @@ QRect keepOnScreen(QWidget &window, const QRect &client)
         shown->setGeometry(placed);
     else
         window.setGeometry(placed);
-    return placed;
 }
 
 } // namespace sesame

@@ -17,8 +17,7 @@ QRect fittedInto(const QRect &client, const QMargins &frame, const QRect &availa
 // Puts the window's client area, which scrolls, at the given place, or as
 // near to it as keeps all of the window within the available area of the
 // screen it opens on, with the frame the window manager drew, or before it
-// has, a frame as window managers usually draw one. Returns the place it
-// asked for.
-QRect keepOnScreen(QWidget &window, const QRect &client);
+// has, a frame as window managers usually draw one.
+void keepOnScreen(QWidget &window, const QRect &client);
 
 } // namespace sesame
