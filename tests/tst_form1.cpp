@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(fixture->board(), seeded);
         // Where it would open partly off a smaller screen, it is moved onto it, and made smaller where it
         // cannot fit: here beside a panel, in a frame of 1, 24, 1 and 1 pixels (more in the program's rows).
-        QCOMPARE(fittedInto(QRect(358, 68, 570, 636), QMargins(1, 24, 1, 1), QRect(400, 30, 500, 600)),
+        QCOMPARE(fittedInto(QRect(358, 68, 570, 636), QMargins(1, 24, 1, 1), QRect(400, 30, 500, 600), 0),
                  QRect(401, 54, 498, 575));
     }
 
@@ -261,8 +261,9 @@ private slots:
             << "QT_QPA_PLATFORM=offscreen $T --failing-run" << 2
             << "sesame-pi: fatal error: a run takes 1 to 50000 seeds, not 0";
         QTest::newRow("no display") << "$P" << 1 << cannot + "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
-        QTest::newRow("X server not there")
-            << "DISPLAY=:987 $P" << 1 << cannot + "the display DISPLAY=\":987\" cannot be reached";
+        const QString unreached = cannot + u"the display DISPLAY=\"%1\" cannot be reached"_s;
+        QTest::newRow("X server not there") << "DISPLAY=:987 $P" << 1 << unreached.arg(u":987");
+        QTest::newRow("DISPLAY not a display") << "DISPLAY=nonsense $P" << 1 << unreached.arg(u"nonsense");
         QTest::newRow("X server refusing")
             << "xvfb-run -a sh -c 'XAUTHORITY=/dev/null $P'" << 1 << "\" refused the connection";
         QTest::newRow("-platform nonexistent") << "DISPLAY=:987 $P -platform nonexistent" << 1
@@ -325,11 +326,10 @@ private slots:
             env.insert(name, qEnvironmentVariable(qPrintable(name)));
         QTemporaryDir scratch;
         env.insert(u"XDG_RUNTIME_DIR"_s, scratch.path());
-        env.insert(u"D"_s, scratch.path());
         env.insert(u"P"_s, QCoreApplication::applicationDirPath() + u"/sesame-pi"_s);
         env.insert(u"T"_s, QCoreApplication::applicationFilePath());
         program.setProcessEnvironment(env);
-        program.start(u"sh"_s, {u"-c"_s, command});
+        program.start(u"sh"_s, {u"-c"_s, u"D=$XDG_RUNTIME_DIR; "_s + command}); // a scratch folder too
         QVERIFY(program.waitForFinished(30000));
         QTEST(program.exitCode(), "status");
         // Nothing at all where nothing is to be said; one line where no window could be opened.

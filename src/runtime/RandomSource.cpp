@@ -18,9 +18,6 @@ std::uint64_t splitMix64(std::uint64_t &x)
 
 void RandomSource::Randomize(float seed)
 {
-    // -0 and +0 are the same number; give them the same sequence.
-    if (seed == 0.0f)
-        seed = 0.0f;
     std::uint64_t x = std::bit_cast<std::uint32_t>(seed);
     for (auto &word : mState)
         word = splitMix64(x);

@@ -6,7 +6,8 @@
 namespace sesame {
 
 // The program's pseudo-random source: Randomize re-seeds it from a number,
-// RndBits yields the next fraction. Same seed number, same sequence.
+// RndBits yields the next fraction. The same seed, bit for bit, gives the same
+// sequence.
 //
 // xoshiro256** underneath, its whole state filled by SplitMix64 from the bits
 // of the seed number, so that seeds a clock tick apart start unrelated

@@ -12,7 +12,7 @@ namespace sesame {
 // area is too small for it; made smaller one way, it is made wider (or
 // taller) by scrollBar the other, where there is room, for the scroll bar
 // the client area then needs. A window that fits already is not moved.
-QRect fittedInto(const QRect &client, const QMargins &frame, const QRect &available, int scrollBar = 0);
+QRect fittedInto(const QRect &client, const QMargins &frame, const QRect &available, int scrollBar);
 
 // Puts the window's client area, which scrolls, at the given place, or as
 // near to it as keeps all of the window within the available area of the
